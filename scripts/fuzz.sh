@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs every libFuzzer target for a while (default 60 s each), starting from the seed corpus
+# in tests/fuzz/corpus/<target>. New interesting inputs land in build-fuzz/corpus/<target>;
+# copy the small ones that matter into the seed corpus. Usage: scripts/fuzz.sh [SECONDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+bash scripts/install-deps.sh
+CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTHWACKO_CORE_ONLY=ON \
+  -DTHWACKO_BUILD_TESTS=ON -DTHWACKO_BUILD_BENCH=OFF -DTHWACKO_FUZZ=ON
+cmake --build build-fuzz -j "$(nproc)"
+for source in tests/fuzz/*_fuzz.cpp; do
+  name=$(basename "$source" .cpp)
+  mkdir -p "build-fuzz/corpus/$name"
+  echo "== $name for ${seconds}s"
+  "build-fuzz/tests/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 \
+    "build-fuzz/corpus/$name" "tests/fuzz/corpus/$name"
+done

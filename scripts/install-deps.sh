@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing thwacko needs.
+# Idempotent: packages already present are left alone. Uses sudo when not root.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config
+  clang libclang-rt-14-dev
+  # core libraries and test tools
+  nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # platform layer
+  qt6-base-dev
+  librtaudio-dev librtmidi-dev libasound2-dev libjack-jackd2-dev
+  # real audio and MIDI components for the tests
+  jackd2
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+# jackd2 asks whether to enable real-time scheduling; the answer does not matter for us.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | "${sudo[@]}" debconf-set-selections
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, and runs the whole test suite:
+#   1. the full build (core, platform back ends, tools) and every test, against real components;
+#   2. the core and its tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTHWACKO_CORE_ONLY=ON \
+  -DTHWACKO_BUILD_BENCH=OFF -DTHWACKO_SANITIZE=address,undefined
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string_view>
+
+namespace thwacko {
+
+// Where an object's diagnostic lines go: one call per line, without the line break.
+class LogSink {
+ public:
+  virtual ~LogSink() = default;
+  virtual void write(std::string_view line) = 0;
+};
+
+// Standard output, flushed per line.
+class StdoutLog final : public LogSink {
+ public:
+  void write(std::string_view line) override;
+};
+
+}  // namespace thwacko

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <utility>
+
+#include "support/clock.h"
+#include "support/main_queue.h"
+
+namespace thwacko {
+
+// A main queue and a clock that move only when told to: tests and headless replay advance
+// time explicitly and the tasks that fall due run in due order (ties in posting order).
+class ManualTime final : public MainQueue, public Clock {
+ public:
+  explicit ManualTime(WallTime start = WallTime(std::chrono::seconds(1'700'000'000))) : now_(start) {}
+
+  WallTime now() const override { return now_; }
+  void post(Task task) override { postAfter(0, std::move(task)); }
+  void postAfter(double delaySeconds, Task task) override;
+
+  // Runs every task due by now, including those they post for now.
+  void runDue() { advanceTo(now_); }
+  // Moves the clock forward, running each task at its due time on the way.
+  void advance(double seconds) { advanceTo(now_ + secondsToDuration(seconds)); }
+  void advanceTo(WallTime target);
+
+  std::size_t pendingCount() const { return tasks_.size(); }
+
+ private:
+  WallTime now_;
+  std::uint64_t nextSequence_ = 0;
+  std::map<std::pair<WallTime, std::uint64_t>, Task> tasks_;
+};
+
+}  // namespace thwacko
