@@ -4,10 +4,9 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(RTAUDIO REQUIRED IMPORTED_TARGET rtaudio)
 pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
 
-set(CMAKE_AUTOMOC ON)
-
 file(GLOB THWACKO_PLATFORM_SOURCES CONFIGURE_DEPENDS src/platform/*.cpp src/platform/*.h)
 add_library(thwacko_platform STATIC ${THWACKO_PLATFORM_SOURCES})
 target_include_directories(thwacko_platform PUBLIC src)
 target_link_libraries(thwacko_platform PUBLIC thwacko_core Qt6::Core PkgConfig::RTAUDIO PkgConfig::RTMIDI)
+set_target_properties(thwacko_platform PROPERTIES AUTOMOC ON)
 thwacko_warnings(thwacko_platform)
