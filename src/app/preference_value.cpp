@@ -14,6 +14,8 @@ template <typename... Fs>
 struct Overloaded : Fs... {
   using Fs::operator()...;
 };
+template <typename... Fs>
+Overloaded(Fs...) -> Overloaded<Fs...>;
 
 std::optional<double> parseDouble(const std::string& text) {
   // Locale-independent: settings files always use '.'.

@@ -142,10 +142,7 @@ void PalmCalibrationProcedure::removeRipple(const Uuid& id) {
 }
 
 void PalmCalibrationProcedure::later(double seconds, std::function<void(PalmCalibrationProcedure&)> task) {
-  mainQueue_.postAfter(seconds,
-                       [alive = std::weak_ptr<PalmCalibrationProcedure*>(self_), task = std::move(task)] {
-                         if (const auto self = alive.lock()) task(**self);
-                       });
+  mainQueue_.postAfter(seconds, lifetime_.guard([this, task = std::move(task)] { task(*this); }));
 }
 
 }  // namespace thwacko

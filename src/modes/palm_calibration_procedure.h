@@ -2,13 +2,13 @@
 
 #include <cstddef>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "modes/vec3.h"
 #include "sensing/tap_event.h"
+#include "support/lifetime.h"
 #include "support/subject.h"
 #include "support/uuid.h"
 
@@ -106,7 +106,7 @@ class PalmCalibrationProcedure {
   Subscription subscription_;
   std::vector<Uuid> rippleIDs_;
   Subject<> changed_;
-  std::shared_ptr<PalmCalibrationProcedure*> self_ = std::make_shared<PalmCalibrationProcedure*>(this);
+  Lifetime lifetime_;
 };
 
 }  // namespace thwacko
