@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/in_memory_preferences.h"
+#include "sensing/composite_accelerometer.h"
 #include "sensing/tap_detector.h"
 #include "support/manual_time.h"
 
@@ -81,6 +82,11 @@ class CountingQueue final : public MainQueue {
     queue_.post(std::move(task));
   }
   void postAfter(double delaySeconds, Task task) override { queue_.postAfter(delaySeconds, std::move(task)); }
+  void enqueue(QueuedTask& task) override {
+    ++posts;
+    queue_.enqueue(task);
+  }
+  void cancel(QueuedTask& task) override { queue_.cancel(task); }
   std::uint64_t posts = 0;
 
  private:
@@ -94,7 +100,8 @@ void handleReport(benchmark::State& state, bool withTaps) {
   ManualTime clock, queueTime;
   CountingQueue queue(queueTime);
   CountingLog log;
-  TapDetector detector(preferences, queue, clock, log);
+  CompositeAccelerometer noSensor({});
+  TapDetector detector(preferences, queue, clock, log, noSensor);
   std::uint64_t taps = 0;
   auto subscription = detector.tapSubject().subscribe([&](const TapEvent& tap) {
     ++taps;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "support/clock.h"
 #include "support/main_queue.h"
@@ -13,7 +14,7 @@ namespace thwacko {
 // time explicitly and the tasks that fall due run in due order (ties in posting order).
 class ManualTime final : public MainQueue, public Clock {
  public:
-  explicit ManualTime(WallTime start = WallTime(std::chrono::seconds(1'700'000'000))) : now_(start) {}
+  explicit ManualTime(WallTime start = WallTime(std::chrono::seconds(1'700'000'000)));
 
   WallTime now() const override { return now_; }
   void post(Task task) override { postAfter(0, std::move(task)); }
@@ -25,12 +26,20 @@ class ManualTime final : public MainQueue, public Clock {
   void advance(double seconds) { advanceTo(now_ + secondsToDuration(seconds)); }
   void advanceTo(WallTime target);
 
-  std::size_t pendingCount() const { return tasks_.size(); }
+  void enqueue(QueuedTask& task) override;
+  void cancel(QueuedTask& task) override;
+
+  std::size_t pendingCount() const { return tasks_.size() + queued_.size(); }
 
  private:
+  using Key = std::pair<WallTime, std::uint64_t>;
+
   WallTime now_;
   std::uint64_t nextSequence_ = 0;
-  std::map<std::pair<WallTime, std::uint64_t>, Task> tasks_;
+  std::map<Key, Task> tasks_;
+  // Tasks queued by reference, in posting order; the storage is kept, so queuing one allocates
+  // nothing once the list has grown to the number of such tasks in use.
+  std::vector<std::pair<Key, QueuedTask*>> queued_;
 };
 
 }  // namespace thwacko

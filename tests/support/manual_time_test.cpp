@@ -72,3 +72,38 @@ TEST(Uuid, IsRandomVersion4InCanonicalForm) {
 
 }  // namespace
 }  // namespace thwacko
+
+namespace thwacko {
+namespace {
+
+TEST(QueuedTask, PostsCoalesceUntilItRunsAndKeepTheirPlaceInLine) {
+  ManualTime time;
+  std::vector<std::string> order;
+  QueuedTask update(time, [&] { order.push_back("update"); });
+  time.post([&] { order.push_back("before"); });
+  update.post();
+  update.post();  // still waiting: nothing more
+  time.post([&] { order.push_back("after"); });
+  EXPECT_TRUE(update.queued());
+  time.runDue();
+  EXPECT_EQ(order, (std::vector<std::string>{"before", "update", "after"}));
+  EXPECT_FALSE(update.queued());
+  update.post();  // runs again once posted after it ran
+  time.runDue();
+  EXPECT_EQ(order.size(), 4u);
+}
+
+TEST(QueuedTask, DestroyingAQueuedTaskTakesItOffTheQueue) {
+  ManualTime time;
+  int runs = 0;
+  {
+    QueuedTask update(time, [&] { ++runs; });
+    update.post();
+  }
+  time.runDue();
+  EXPECT_EQ(runs, 0);
+  EXPECT_EQ(time.pendingCount(), 0u);
+}
+
+}  // namespace
+}  // namespace thwacko

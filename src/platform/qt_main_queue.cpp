@@ -1,0 +1,64 @@
+#include "platform/qt_main_queue.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <QMetaObject>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+
+namespace thwacko {
+
+QtMainQueue::QtMainQueue() : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  if (wakeFd_ < 0) throw std::runtime_error("eventfd failed");
+  wakeNotifier_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
+  QObject::connect(wakeNotifier_.get(), &QSocketNotifier::activated, &context_, [this] { runQueued(); });
+  queued_.reserve(8);
+  running_.reserve(8);
+}
+
+QtMainQueue::~QtMainQueue() {
+  wakeNotifier_.reset();
+  close(wakeFd_);
+}
+
+void QtMainQueue::post(Task task) {
+  QMetaObject::invokeMethod(&context_, std::move(task), Qt::QueuedConnection);
+}
+
+void QtMainQueue::postAfter(double delaySeconds, Task task) {
+  const double milliseconds = std::isfinite(delaySeconds) ? std::max(0.0, delaySeconds * 1000.0) : 0.0;
+  QTimer::singleShot(std::chrono::milliseconds(std::llround(milliseconds)), Qt::PreciseTimer, &context_,
+                     std::move(task));
+}
+
+void QtMainQueue::enqueue(QueuedTask& task) {
+  const bool wasEmpty = queued_.empty();
+  queued_.push_back(&task);
+  if (wasEmpty) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
+  }
+}
+
+void QtMainQueue::cancel(QueuedTask& task) {
+  std::erase(queued_, &task);
+  std::replace(running_.begin(), running_.end(), &task, static_cast<QueuedTask*>(nullptr));
+}
+
+void QtMainQueue::runQueued() {
+  std::uint64_t count = 0;
+  [[maybe_unused]] const auto read = ::read(wakeFd_, &count, sizeof count);
+  // Tasks queued while these run wait for the next turn of the loop.
+  running_.swap(queued_);
+  for (std::size_t i = 0; i < running_.size(); ++i) {
+    if (QueuedTask* task = running_[i]) run(*task);
+  }
+  running_.clear();
+}
+
+}  // namespace thwacko

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <memory>
+#include <vector>
+
+#include "support/main_queue.h"
+
+namespace thwacko {
+
+// The main queue on the Qt event loop of the thread that creates it. Posted and delayed tasks
+// are queued calls and precise single-shot timers; tasks still waiting when the queue is
+// destroyed never run. Queued tasks (QueuedTask) wake the loop through an eventfd, so posting
+// one allocates nothing; they run in posting order among themselves.
+class QtMainQueue final : public MainQueue {
+ public:
+  QtMainQueue();
+  ~QtMainQueue() override;
+  QtMainQueue(const QtMainQueue&) = delete;
+  QtMainQueue& operator=(const QtMainQueue&) = delete;
+
+  void post(Task task) override;
+  void postAfter(double delaySeconds, Task task) override;
+  void enqueue(QueuedTask& task) override;
+  void cancel(QueuedTask& task) override;
+
+ private:
+  void runQueued();
+
+  QObject context_;
+  int wakeFd_;
+  std::unique_ptr<QSocketNotifier> wakeNotifier_;
+  std::vector<QueuedTask*> queued_;
+  std::vector<QueuedTask*> running_;
+};
+
+}  // namespace thwacko

@@ -1,0 +1,65 @@
+#include "platform/qt_main_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <string>
+#include <vector>
+
+#include "common/wait_until.h"
+
+namespace thwacko {
+namespace {
+
+TEST(QtMainQueue, RunsPostedTasksLaterInOrderAndDelayedOnesAfterTheirDelay) {
+  QtMainQueue queue;
+  std::vector<std::string> order;
+  QElapsedTimer clock;
+  clock.start();
+  qint64 delayedAt = -1;
+  queue.postAfter(0.05, [&] {
+    order.push_back("delayed");
+    delayedAt = clock.elapsed();
+  });
+  queue.post([&] { order.push_back("first"); });
+  queue.post([&] { order.push_back("second"); });
+  EXPECT_TRUE(order.empty());  // never inside the caller
+  ASSERT_TRUE(waitUntil([&] { return order.size() == 3; }));
+  EXPECT_EQ(order, (std::vector<std::string>{"first", "second", "delayed"}));
+  EXPECT_GE(delayedAt, 50);
+}
+
+TEST(QtMainQueue, QueuedTasksCoalesceAndStopWhenCancelled) {
+  QtMainQueue queue;
+  int updates = 0, cancelledRuns = 0;
+  QueuedTask update(queue, [&] { ++updates; });
+  auto cancelled = std::make_unique<QueuedTask>(queue, [&] { ++cancelledRuns; });
+  update.post();
+  update.post();
+  cancelled->post();
+  cancelled.reset();
+  bool marker = false;
+  queue.post([&] { marker = true; });
+  ASSERT_TRUE(waitUntil([&] { return marker && updates > 0; }));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(updates, 1);
+  EXPECT_EQ(cancelledRuns, 0);
+  update.post();  // posts again once it has run
+  ASSERT_TRUE(waitUntil([&] { return updates == 2; }));
+}
+
+TEST(QtMainQueue, TasksOfADestroyedQueueNeverRun) {
+  bool ran = false;
+  {
+    QtMainQueue queue;
+    queue.post([&] { ran = true; });
+    queue.postAfter(0.001, [&] { ran = true; });
+  }
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 30) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_FALSE(ran);
+}
+
+}  // namespace
+}  // namespace thwacko
