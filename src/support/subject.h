@@ -25,7 +25,7 @@ class Subject {
 
   [[nodiscard]] Subscription subscribe(Listener listener) {
     auto slot = std::make_shared<Slot>(Slot{std::move(listener), true});
-    state_->slots.push_back(slot);
+    state_->entries.push_back(slot);
     return Subscription([weakState = std::weak_ptr<State>(state_), weakSlot = std::weak_ptr<Slot>(slot)] {
       auto slot = weakSlot.lock();
       if (!slot) return;
@@ -36,10 +36,10 @@ class Subject {
 
   void send(const Args&... args) const {
     std::shared_ptr<State> state = state_;  // keeps the list alive if a listener destroys us
-    const std::size_t count = state->slots.size();
+    const std::size_t count = state->entries.size();
     ++state->sending;
     for (std::size_t i = 0; i < count; ++i) {
-      Slot& slot = *state->slots[i];
+      Slot& slot = *state->entries[i];
       if (slot.active) slot.listener(args...);
     }
     --state->sending;
@@ -47,7 +47,7 @@ class Subject {
   }
 
   std::size_t subscriberCount() const {
-    return static_cast<std::size_t>(std::count_if(state_->slots.begin(), state_->slots.end(),
+    return static_cast<std::size_t>(std::count_if(state_->entries.begin(), state_->entries.end(),
                                                   [](const auto& slot) { return slot->active; }));
   }
 
@@ -57,10 +57,10 @@ class Subject {
     bool active;
   };
   struct State {
-    std::vector<std::shared_ptr<Slot>> slots;
+    std::vector<std::shared_ptr<Slot>> entries;
     int sending = 0;
     void prune() {
-      if (sending == 0) std::erase_if(slots, [](const auto& slot) { return !slot->active; });
+      if (sending == 0) std::erase_if(entries, [](const auto& slot) { return !slot->active; });
     }
   };
   std::shared_ptr<State> state_ = std::make_shared<State>();

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+namespace thwacko {
+
+// A private jackd on the dummy back end (44100 Hz, no real-time scheduling) under a name unique
+// to this test process. While it lives, every JACK client of this process, and every tool run
+// through runTool, talks to it and to no other server. Stopped when destroyed.
+// It runs synchronously (-S): on a loaded machine a client that misses its cycle delays the
+// cycle instead of having its output dropped, so tests see every buffer and MIDI message.
+class JackServer {
+ public:
+  explicit JackServer(const QString& name, int periodFrames = 64)
+      : name_(QStringLiteral("thwacko-%1-%2").arg(name).arg(QCoreApplication::applicationPid())) {
+    qputenv("JACK_DEFAULT_SERVER", name_.toUtf8());
+    qputenv("JACK_NO_START_SERVER", "1");
+    server_.setProcessChannelMode(QProcess::MergedChannels);
+    server_.setStandardOutputFile(QProcess::nullDevice());
+    server_.start(QStringLiteral("jackd"),
+                  {QStringLiteral("-n"), name_, QStringLiteral("--no-realtime"), QStringLiteral("-S"),
+                   QStringLiteral("-d"), QStringLiteral("dummy"), QStringLiteral("-r"),
+                   QStringLiteral("44100"), QStringLiteral("-p"), QString::number(periodFrames)});
+    started_ = server_.waitForStarted(5000) && runTool({QStringLiteral("jack_wait"), QStringLiteral("-w"),
+                                                        QStringLiteral("-t"), QStringLiteral("10")}) == 0;
+  }
+
+  ~JackServer() {
+    if (server_.state() == QProcess::NotRunning) return;
+    server_.terminate();
+    if (!server_.waitForFinished(5000)) {
+      server_.kill();
+      server_.waitForFinished(5000);
+    }
+  }
+
+  JackServer(const JackServer&) = delete;
+  JackServer& operator=(const JackServer&) = delete;
+
+  bool started() const { return started_; }
+  const QString& name() const { return name_; }
+
+  // Runs a JACK tool (jack_connect, jack_lsp, ...) against the current server and gives its
+  // exit status, or -1 when it did not run to the end within ten seconds. Its standard output
+  // goes to `output` when given.
+  static int runTool(const QStringList& command, QString* output = nullptr) {
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    tool.start(command.front(), command.mid(1));
+    if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit) {
+      tool.kill();
+      tool.waitForFinished();
+      return -1;
+    }
+    if (output) *output = QString::fromUtf8(tool.readAllStandardOutput());
+    return tool.exitCode();
+  }
+
+  // Waits until the port exists on the server.
+  static bool waitForPort(const QString& port, int timeoutMs = 10000) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+      QString ports;
+      if (runTool({QStringLiteral("jack_lsp")}, &ports) == 0 && ports.split(u'\n').contains(port))
+        return true;
+      QThread::msleep(20);
+    }
+    return false;
+  }
+
+ private:
+  QString name_;
+  QProcess server_;
+  bool started_ = false;
+};
+
+}  // namespace thwacko

@@ -1,0 +1,265 @@
+#include "output/sound_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <thread>
+#include <vector>
+
+#include "app/in_memory_preferences.h"
+#include "common/allocation_counter.h"
+#include "common/recording_log.h"
+
+namespace thwacko {
+namespace {
+
+// An output that never runs on its own: the test pulls periods from the renderer itself.
+class PulledOutput final : public AudioOutput {
+ public:
+  std::optional<std::string> failure;
+  AudioRenderer* renderer = nullptr;
+  int stops = 0;
+
+  std::optional<std::string> start(AudioRenderer& r) override {
+    if (failure) return failure;
+    renderer = &r;
+    return std::nullopt;
+  }
+  void stop() override {
+    ++stops;
+    renderer = nullptr;
+  }
+  std::string apiName() const override { return "pulled"; }
+
+  std::vector<float> pull(std::size_t frames) {
+    std::vector<float> out(frames, 99.0f);
+    renderer->render(out);
+    return out;
+  }
+};
+
+constexpr std::size_t kPeriod = 64;
+
+struct SoundEngineTest : ::testing::Test {
+  InMemoryPreferences prefs;
+  RecordingLog log;
+  PulledOutput output;
+
+  // The samples the engine should produce: each voice's buffer from its own start frame on,
+  // scaled by its gain, summed in voice order, then scaled by the volume.
+  struct Hit {
+    DrumSound sound;
+    float gain;
+    std::size_t start;
+  };
+  static std::vector<float> expected(const SoundEngine& engine, std::vector<Hit> hits, float volume,
+                                     std::size_t from, std::size_t frames) {
+    std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.sound < b.sound; });
+    std::vector<float> out(frames, 0.0f);
+    for (std::size_t i = 0; i < frames; ++i) {
+      for (const Hit& hit : hits) {
+        const SampleBuffer& buffer = engine.buffer(hit.sound);
+        const std::size_t frame = from + i;
+        if (frame >= hit.start && frame - hit.start < buffer.size())
+          out[i] += buffer[frame - hit.start] * hit.gain;
+      }
+      out[i] *= volume;
+    }
+    return out;
+  }
+};
+
+TEST_F(SoundEngineTest, StartsWithNineVoicesAndStopsTheOutputWhenDestroyed) {
+  {
+    SoundEngine engine(output, prefs, log);
+    EXPECT_TRUE(engine.isReady());
+    EXPECT_EQ(log.lines, std::vector<std::string>{"[SoundEngine] started (sr=44100, voices=9)"});
+    for (DrumSound sound : kAllDrumSounds) EXPECT_FALSE(engine.buffer(sound).empty());
+    EXPECT_EQ(output.stops, 0);
+  }
+  EXPECT_EQ(output.stops, 1);
+}
+
+TEST_F(SoundEngineTest, FailedStartIsLoggedOnceAndEveryHitIsSkippedWithItsName) {
+  output.failure = "no output device";
+  SoundEngine engine(output, prefs, log);
+  EXPECT_FALSE(engine.isReady());
+  engine.play(DrumSound::kick, 1.0f);
+  engine.play(DrumSound::hatOpen, 0.5f);
+  EXPECT_EQ(log.lines, (std::vector<std::string>{"[SoundEngine] start failed: no output device",
+                                                 "[SoundEngine] play(kick) skipped — not ready",
+                                                 "[SoundEngine] play(hatOpen) skipped — not ready"}));
+  // The volume still works and persists.
+  engine.setVolume(0.4f);
+  EXPECT_EQ(prefs.readFloat("thwacko.volume"), 0.4f);
+}
+
+TEST_F(SoundEngineTest, GainIsTheSquareOfTheClampedVelocity) {
+  prefs.writeFloat("thwacko.volume", 1.0f);
+  SoundEngine engine(output, prefs, log);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::pair<float, float> table[] = {{0.0f, 0.0025f}, {-3.0f, 0.0025f}, {0.05f, 0.0025f},
+                                           {0.5f, 0.25f},   {1.0f, 1.0f},     {2.0f, 1.0f},
+                                           {nan, 0.0025f},  {inf, 0.0025f},   {-inf, 0.0025f}};
+  for (const auto& [velocity, gain] : table) {
+    engine.play(DrumSound::tom, velocity);
+    const std::vector<float> out = output.pull(kPeriod);
+    for (std::size_t i = 0; i < kPeriod; ++i)
+      ASSERT_FLOAT_EQ(out[i], engine.buffer(DrumSound::tom)[i] * gain) << "velocity " << velocity;
+  }
+}
+
+TEST_F(SoundEngineTest, SameVoiceRestartsWhileOtherVoicesOverlap) {
+  prefs.writeFloat("thwacko.volume", 0.5f);
+  SoundEngine engine(output, prefs, log);
+  std::vector<float> heard;
+  const auto pull = [&](std::size_t periods) {
+    for (std::size_t p = 0; p < periods; ++p) {
+      const auto out = output.pull(kPeriod);
+      heard.insert(heard.end(), out.begin(), out.end());
+    }
+  };
+
+  pull(2);  // silence before any hit
+  engine.play(DrumSound::kick, 1.0f);
+  engine.play(DrumSound::rim, 0.5f);
+  pull(3);
+  engine.play(DrumSound::kick, 0.5f);  // cuts the first kick off; the rim goes on
+  pull(70);                            // past the end of the rim (3528 frames)
+
+  const std::vector<float> silence(2 * kPeriod, 0.0f);
+  EXPECT_EQ(std::vector<float>(heard.begin(), heard.begin() + 2 * kPeriod), silence);
+  const std::vector<float> want =
+      expected(engine, {{DrumSound::rim, 0.25f, 2 * kPeriod}, {DrumSound::kick, 1.0f, 2 * kPeriod}}, 0.5f,
+               2 * kPeriod, 3 * kPeriod);
+  EXPECT_EQ(std::vector<float>(heard.begin() + 2 * kPeriod, heard.begin() + 5 * kPeriod), want);
+  const std::vector<float> after =
+      expected(engine, {{DrumSound::rim, 0.25f, 2 * kPeriod}, {DrumSound::kick, 0.25f, 5 * kPeriod}}, 0.5f,
+               5 * kPeriod, 70 * kPeriod);
+  EXPECT_EQ(std::vector<float>(heard.begin() + 5 * kPeriod, heard.end()), after);
+}
+
+TEST_F(SoundEngineTest, VolumeIsReadOnceClampedOnEveryAssignmentAndAlwaysWritten) {
+  {
+    SoundEngine engine(output, prefs, log);
+    EXPECT_EQ(engine.volume(), 0.85f) << "missing key";
+  }
+  for (const char* unreadable : {"loud", "nan", "inf", "1e300"}) {
+    prefs.writeString("thwacko.volume", unreadable);
+    SoundEngine engine(output, prefs, log);
+    EXPECT_EQ(engine.volume(), 0.85f) << unreadable;
+  }
+  prefs.writeString("thwacko.volume", "0.3");  // a text-only store gives numbers back as text
+  SoundEngine engine(output, prefs, log);
+  EXPECT_EQ(engine.volume(), 0.3f);
+
+  std::vector<float> seen;
+  Subscription subscription = engine.observeVolume([&](float v) { seen.push_back(v); });
+  const std::size_t writesBefore = prefs.writeCount();
+  engine.setVolume(1.5f);
+  EXPECT_EQ(engine.volume(), 1.0f);
+  EXPECT_EQ(prefs.value("thwacko.volume"), PreferenceValue(1.0f));
+  engine.setVolume(1.0f);  // unchanged: written again, observers not told
+  engine.setVolume(-0.2f);
+  EXPECT_EQ(engine.volume(), 0.0f);
+  EXPECT_EQ(prefs.value("thwacko.volume"), PreferenceValue(0.0f));
+  EXPECT_EQ(prefs.writeCount() - writesBefore, 3u);
+  EXPECT_EQ(seen, (std::vector<float>{1.0f, 0.0f}));
+
+  // Not a number: nothing changes, nothing is written.
+  engine.setVolume(std::numeric_limits<float>::quiet_NaN());
+  engine.setVolume(std::numeric_limits<float>::infinity());
+  EXPECT_EQ(engine.volume(), 0.0f);
+  EXPECT_EQ(prefs.writeCount() - writesBefore, 3u);
+}
+
+TEST_F(SoundEngineTest, VolumeScalesTheMixAndAHandWrittenValueAboveOneDoesNotAmplify) {
+  prefs.writeDouble("thwacko.volume", 5.0);
+  SoundEngine engine(output, prefs, log);
+  EXPECT_EQ(engine.volume(), 5.0f) << "the stored value is used as it stands";
+  engine.play(DrumSound::cowbell, 1.0f);
+  EXPECT_EQ(output.pull(1)[0], 0.4f);
+
+  engine.setVolume(0.25f);
+  engine.play(DrumSound::cowbell, 1.0f);
+  EXPECT_EQ(output.pull(1)[0], 0.1f);
+}
+
+// An output with a render thread of its own, as a sound device has: it renders 64-frame
+// periods into a capture buffer made before the thread starts, watching its heap use.
+class ThreadedOutput final : public AudioOutput {
+ public:
+  explicit ThreadedOutput(std::size_t frames) : captured_(frames, 0.0f) {}
+  ~ThreadedOutput() override { stop(); }
+
+  std::optional<std::string> start(AudioRenderer& renderer) override {
+    thread_ = std::thread([this, &renderer] {
+      testing::AllocationWatch watch;
+      std::size_t done = 0;
+      while (!stopping_.load() && done + kPeriod <= captured_.size()) {
+        renderer.render(std::span<float>(captured_.data() + done, kPeriod));
+        done += kPeriod;
+        frames_.store(done, std::memory_order_release);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    });
+    return std::nullopt;
+  }
+  void stop() override {
+    stopping_.store(true);
+    if (thread_.joinable()) thread_.join();
+  }
+  std::string apiName() const override { return "threaded"; }
+
+  std::size_t frames() const { return frames_.load(std::memory_order_acquire); }
+  // After stop(): what the thread rendered.
+  const std::vector<float>& captured() const { return captured_; }
+
+ private:
+  std::vector<float> captured_;
+  std::atomic<std::size_t> frames_{0};
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+};
+
+TEST_F(SoundEngineTest, HitsFromTheMainThreadReachTheAudioThreadIntact) {
+  prefs.writeFloat("thwacko.volume", 1.0f);
+  ThreadedOutput threaded(40'000);
+  const std::size_t allocationsBefore = testing::watchedAllocations();
+  SoundEngine engine(threaded, prefs, log);
+  ASSERT_TRUE(engine.isReady());
+
+  // Snare hits while the audio thread runs; each later hit cuts the earlier one off.
+  constexpr int kHits = 20;
+  for (int hit = 0; hit < kHits; ++hit) {
+    engine.play(DrumSound::snare, 1.0f);
+    const std::size_t seen = threaded.frames();
+    while (threaded.frames() < seen + 3 * kPeriod) std::this_thread::yield();
+  }
+  while (threaded.frames() + kPeriod <= 40'000) std::this_thread::yield();
+  threaded.stop();
+
+  // Every hit starts on a period boundary; between boundaries the snare plays on unbroken.
+  const std::vector<float>& heard = threaded.captured();
+  const SampleBuffer& snare = engine.buffer(DrumSound::snare);
+  int starts = 0;
+  std::size_t position = snare.size();  // idle
+  for (std::size_t frame = 0; frame < heard.size(); ++frame) {
+    if (frame % kPeriod == 0 && heard[frame] == snare[0] &&
+        (position == snare.size() || snare[position] != snare[0])) {
+      ++starts;
+      position = 0;
+    }
+    const float want = position < snare.size() ? snare[position++] : 0.0f;
+    ASSERT_EQ(heard[frame], want) << "frame " << frame;
+  }
+  EXPECT_EQ(starts, kHits);
+  EXPECT_EQ(testing::watchedAllocations(), allocationsBefore) << "the audio thread allocated";
+}
+
+}  // namespace
+}  // namespace thwacko
