@@ -11,35 +11,11 @@
 
 #include "app/in_memory_preferences.h"
 #include "common/allocation_counter.h"
+#include "common/pulled_audio_output.h"
 #include "common/recording_log.h"
 
 namespace thwacko {
 namespace {
-
-// An output that never runs on its own: the test pulls periods from the renderer itself.
-class PulledOutput final : public AudioOutput {
- public:
-  std::optional<std::string> failure;
-  AudioRenderer* renderer = nullptr;
-  int stops = 0;
-
-  std::optional<std::string> start(AudioRenderer& r) override {
-    if (failure) return failure;
-    renderer = &r;
-    return std::nullopt;
-  }
-  void stop() override {
-    ++stops;
-    renderer = nullptr;
-  }
-  std::string apiName() const override { return "pulled"; }
-
-  std::vector<float> pull(std::size_t frames) {
-    std::vector<float> out(frames, 99.0f);
-    renderer->render(out);
-    return out;
-  }
-};
 
 constexpr std::size_t kPeriod = 64;
 
