@@ -14,6 +14,8 @@ packages=(
   librtaudio-dev librtmidi-dev libasound2-dev libjack-jackd2-dev
   # real audio and MIDI components for the tests
   jackd2
+  # HTTPS feed server (certificate made by openssl; system CA store) and private D-Bus for the tests
+  openssl ca-certificates dbus-daemon
 )
 
 missing=()
