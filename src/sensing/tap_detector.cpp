@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -45,12 +46,16 @@ double initialThreshold(const Preferences& preferences) {
 
 }  // namespace
 
-TapDetector::TapDetector(Preferences& preferences, MainQueue& mainQueue, Clock& clock, LogSink& log)
+TapDetector::TapDetector(Preferences& preferences, MainQueue& mainQueue, Clock& clock, LogSink& log,
+                         Accelerometer& accelerometer)
     : preferences_(preferences),
-      mainQueue_(mainQueue),
       clock_(clock),
       log_(log),
-      threshold_(initialThreshold(preferences)) {}
+      accelerometer_(accelerometer),
+      threshold_(initialThreshold(preferences)),
+      sampleUpdate_(mainQueue, [this] { lastAcceleration_.set(latestSample_); }) {}
+
+TapDetector::~TapDetector() { stop(); }
 
 void TapDetector::handleReport(const std::uint8_t* bytes, std::size_t length) {
   if (bytes == nullptr || length != kReportLength) return;
@@ -89,15 +94,10 @@ void TapDetector::logFirstReports(const std::uint8_t* bytes, const Acceleration&
 }
 
 void TapDetector::publishSample(const Acceleration& sample) {
-  // One queued update at a time carries whatever sample is newest when it runs, so a report
-  // costs no queue traffic (and no allocation) while an update is still waiting.
+  // One queued update at a time carries whatever sample is newest when it runs; posting it
+  // never allocates, and reports that arrive while it waits cost nothing more.
   latestSample_ = sample;
-  if (samplePostQueued_) return;
-  samplePostQueued_ = true;
-  mainQueue_.post([this] {
-    samplePostQueued_ = false;
-    lastAcceleration_.set(latestSample_);
-  });
+  sampleUpdate_.post();
 }
 
 void TapDetector::joltStep(double dx, double dy, double dz, double magnitude) {
@@ -107,7 +107,7 @@ void TapDetector::joltStep(double dx, double dy, double dz, double magnitude) {
   if (pending_) {
     if (pending_->peakMagnitude < magnitude)
       *pending_ = PendingTap{pending_->startTime, magnitude, dx, dy, dz};
-    if (now - pending_->startTime >= kPeakWindow) emit(*std::exchange(pending_, std::nullopt));
+    if (now - pending_->startTime >= kPeakWindow) emitTap(*std::exchange(pending_, std::nullopt));
   }
 
   const bool above = magnitude > effectiveThreshold;
@@ -118,7 +118,7 @@ void TapDetector::joltStep(double dx, double dy, double dz, double magnitude) {
   wasAboveThreshold_ = above;
 }
 
-void TapDetector::emit(const PendingTap& tap) {
+void TapDetector::emitTap(const PendingTap& tap) {
   TapEvent event;
   event.id = Uuid::random();
   event.timestamp = tap.startTime;
@@ -135,14 +135,94 @@ void TapDetector::emit(const PendingTap& tap) {
 
 void TapDetector::start() {
   if (isListening_.get()) return;
-  sensorAvailable_.set(false);
-  log_.write("[TapDetector] No accelerometer found.");
+  wakeDrivers();
+  std::unique_ptr<AccelerometerDevice> device = findAccelerometer();
+  if (!device) {
+    sensorAvailable_.set(false);
+    log_.write("[TapDetector] No accelerometer found.");
+    return;
+  }
+  if (const std::int32_t status = device->open(); status != 0) {
+    sensorAvailable_.set(false);
+    log_.write("[TapDetector] Failed to open device: " + std::to_string(status) + ". Need sudo.");
+    return;
+  }
+  sensorAvailable_.set(true);
+  hidDevice_ = std::move(device);
+  reportBuffer_ = std::make_unique<ReportBuffer>();
+  hidDevice_->startDelivery(
+      *reportBuffer_, [this](const std::uint8_t* bytes, std::size_t length) { handleReport(bytes, length); },
+      [this](std::string_view reason) { deviceLost(reason); });
+  isListening_.set(true);
+  resetDetection();
+  log_.write("[TapDetector] Listening. Callback registered on device.");
 }
 
 void TapDetector::stop() {
   if (!isListening_.get()) return;
-  isListening_.set(false);
+  endListening();
   log_.write("[TapDetector] Stopped");
+}
+
+void TapDetector::deviceLost(std::string_view reason) {
+  if (!isListening_.get()) return;
+  endListening();
+  log_.write("[TapDetector] Device lost: " + std::string(reason));
+}
+
+void TapDetector::endListening() {
+  if (hidDevice_ && reportBuffer_) {
+    hidDevice_->stopDelivery();
+    hidDevice_->close();
+    hidDevice_.reset();
+  }
+  reportBuffer_.reset();
+  isListening_.set(false);
+}
+
+void TapDetector::wakeDrivers() {
+  const Accelerometer::Wake wake = accelerometer_.wakeDrivers();
+  if (wake.status != 0) {
+    log_.write("[TapDetector] Could not find AppleSPUHIDDriver: " + std::to_string(wake.status));
+    return;
+  }
+  log_.write("[TapDetector] Woke " + std::to_string(wake.count) + " SPU driver(s)");
+}
+
+std::unique_ptr<AccelerometerDevice> TapDetector::findAccelerometer() {
+  Accelerometer::Listing listing = accelerometer_.listCandidates();
+  if (listing.status != 0) {
+    log_.write("[TapDetector] No AppleSPUHIDDevice found: " + std::to_string(listing.status));
+    return nullptr;
+  }
+  for (const std::unique_ptr<SensorCandidate>& candidate : listing.candidates) {
+    const SensorIdentity identity = candidate->identify();
+    logCandidate(identity);
+    if (identity.usagePage != kAccelerometerUsagePage || identity.usage != kAccelerometerUsage) continue;
+    std::unique_ptr<AccelerometerDevice> device = candidate->createDevice();
+    log_.write(device ? "[TapDetector] Accelerometer device created successfully"
+                      : "[TapDetector] Failed to create IOHIDDevice");
+    return device;
+  }
+  log_.write("[TapDetector] No accelerometer among SPU devices");
+  return nullptr;
+}
+
+void TapDetector::logCandidate(const SensorIdentity& identity) {
+  if (identity.kind == SensorIdentity::Kind::iio) {
+    log_.write("[TapDetector] IIO device: " + identity.name + " (" + identity.frequency + " Hz)");
+    return;
+  }
+  std::string text = "[TapDetector] SPU device: page=";
+  if (identity.usagePage) {
+    std::array<char, 24> page{};
+    std::snprintf(page.data(), page.size(), "0x%04llX", static_cast<unsigned long long>(*identity.usagePage));
+    text += page.data();
+  } else {
+    text += "nil";
+  }
+  text += " usage=" + std::to_string(identity.usage.value_or(-1));
+  log_.write(text);
 }
 
 void TapDetector::resetDetection() {

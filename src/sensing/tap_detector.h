@@ -1,11 +1,15 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <string_view>
 
 #include "sensing/acceleration.h"
+#include "sensing/accelerometer.h"
 #include "sensing/tap_event.h"
 #include "support/clock.h"
 #include "support/log_sink.h"
@@ -21,28 +25,34 @@ class Preferences;
 // A tap starts on a rising edge of the jolt (the difference of two consecutive samples) above
 // the threshold, at least 0.1 s after the previous start, collects its peak for 5 ms and is then
 // sent on the tap stream. Everything here runs on the main thread.
-//
-// The detector posts its lastAcceleration updates to the main queue, so the queue must not run
-// them after the detector is gone: create it once and keep it for the life of the main loop.
 class TapDetector {
  public:
   static constexpr double kDefaultThreshold = 0.015;
   static constexpr double kMinimumThreshold = 0.001;
   static constexpr double kMaximumThreshold = 0.1;
 
+  static constexpr std::size_t kReportBufferSize = 4096;
+
   // Reads the stored threshold; diagnostic lines go to the log (standard output in the app).
-  TapDetector(Preferences& preferences, MainQueue& mainQueue, Clock& clock, LogSink& log);
+  // The sensor is searched for and opened by start().
+  TapDetector(Preferences& preferences, MainQueue& mainQueue, Clock& clock, LogSink& log,
+              Accelerometer& accelerometer);
   TapDetector(const TapDetector&) = delete;
   TapDetector& operator=(const TapDetector&) = delete;
+  // Stops listening first.
+  ~TapDetector();
 
   // Feeds one input report. Anything that is not exactly 22 bytes is ignored.
   void handleReport(const std::uint8_t* bytes, std::size_t length);
 
-  // Opens the accelerometer and starts listening. No sensor back end is connected to the
-  // detector yet, so this always takes the "no accelerometer" path: sensorAvailable false,
-  // not listening. A successful start will call resetDetection().
+  // Wakes the sensor drivers, searches the candidates in order for the accelerometer (usage page
+  // 0xFF00, usage 3), opens it and listens to its reports; the detection state starts afresh.
+  // Does nothing while listening. Every step is logged; on failure sensorAvailable is false and
+  // the detector does not listen. Nothing is kept from one start to the next.
   void start();
-  // Stops listening; does nothing unless listening. The detection state is kept.
+  // Stops listening and closes the device; does nothing unless listening. The detection state
+  // and sensorAvailable are kept. Should the device fail or vanish while listening, the detector
+  // stops the same way by itself, logging "Device lost" with the reason.
   void stop();
   // What a successful start() does to the detection state: the report count, the previous
   // sample, the gravity estimate, the rising-edge flag and any pending tap start afresh. The
@@ -69,6 +79,8 @@ class TapDetector {
   bool isListening() const { return isListening_.get(); }
   [[nodiscard]] Subscription observeIsListening(std::function<void(const bool&)> listener);
   bool sensorAvailable() const { return sensorAvailable_.get(); }
+  // Whether the report buffer is allocated: exactly while listening.
+  bool hasReportBuffer() const { return reportBuffer_ != nullptr; }
   [[nodiscard]] Subscription observeSensorAvailable(std::function<void(const bool&)> listener);
 
   // The latest decoded sample, for display. Updated from the main queue after the report that
@@ -83,15 +95,22 @@ class TapDetector {
     double peakDx = 0, peakDy = 0, peakDz = 0;
   };
 
+  using ReportBuffer = std::array<std::uint8_t, kReportBufferSize>;
+
+  void wakeDrivers();
+  std::unique_ptr<AccelerometerDevice> findAccelerometer();
+  void logCandidate(const SensorIdentity& identity);
+  void endListening();
+  void deviceLost(std::string_view reason);
   void logFirstReports(const std::uint8_t* bytes, const Acceleration& sample);
   void publishSample(const Acceleration& sample);
   void joltStep(double dx, double dy, double dz, double magnitude);
-  void emit(const PendingTap& tap);
+  void emitTap(const PendingTap& tap);
 
   Preferences& preferences_;
-  MainQueue& mainQueue_;
   Clock& clock_;
   LogSink& log_;
+  Accelerometer& accelerometer_;
 
   Observable<bool> isListening_{false};
   Observable<Acceleration> lastAcceleration_;
@@ -99,6 +118,8 @@ class TapDetector {
   Observable<double> threshold_;
   Observable<std::optional<double>> calibrationThreshold_;
   TapStream taps_;
+  std::unique_ptr<AccelerometerDevice> hidDevice_;
+  std::unique_ptr<ReportBuffer> reportBuffer_;
 
   std::int64_t reportCount_ = 0;
   std::optional<Acceleration> prevSample_;
@@ -107,9 +128,9 @@ class TapDetector {
   bool wasAboveThreshold_ = false;
   std::optional<PendingTap> pending_;
 
-  // The newest sample and whether an update carrying it is already queued.
+  // The newest sample, and the queued update that hands it to lastAcceleration.
   Acceleration latestSample_;
-  bool samplePostQueued_ = false;
+  QueuedTask sampleUpdate_;
 };
 
 }  // namespace thwacko

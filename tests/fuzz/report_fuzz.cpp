@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/in_memory_preferences.h"
+#include "sensing/composite_accelerometer.h"
 #include "sensing/tap_detector.h"
 #include "support/manual_time.h"
 
@@ -26,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   InMemoryPreferences preferences;
   ManualTime time;
   DiscardLog log;
-  TapDetector detector(preferences, time, time, log);
+  CompositeAccelerometer noSensor({});
+  TapDetector detector(preferences, time, time, log, noSensor);
   if (size > 0) detector.setThreshold(data[0] / 1000.0);  // 0 to 0.255 g, clamped
   std::optional<WallTime> previousStart;
   auto check = detector.tapSubject().subscribe([&](const TapEvent& tap) {

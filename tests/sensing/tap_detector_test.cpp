@@ -10,6 +10,7 @@
 
 #include "app/in_memory_preferences.h"
 #include "common/recording_log.h"
+#include "sensing/composite_accelerometer.h"
 #include "support/manual_time.h"
 
 namespace thwacko {
@@ -55,7 +56,8 @@ class TapDetectorTest : public ::testing::Test {
   InMemoryPreferences preferences;
   ManualTime time;
   RecordingLog log;
-  TapDetector detector{preferences, time, time, log};
+  CompositeAccelerometer noSensor{{}};
+  TapDetector detector{preferences, time, time, log, noSensor};
   std::vector<TapEvent> taps;
   Subscription tapSubscription =
       detector.tapSubject().subscribe([this](const TapEvent& tap) { taps.push_back(tap); });
@@ -307,11 +309,12 @@ TEST(TapDetectorConstruction, ReadsTheStoredThresholdWithoutRewritingIt) {
                                 {std::string("soft"), 0.015}};
   ManualTime time;
   RecordingLog log;
+  CompositeAccelerometer noSensor({});
   for (const auto& [stored, expected] : cases) {
     InMemoryPreferences preferences;
     if (stored) preferences.setValue("tapThreshold", *stored);
     const std::size_t writes = preferences.writeCount();
-    TapDetector detector(preferences, time, time, log);
+    TapDetector detector(preferences, time, time, log, noSensor);
     EXPECT_EQ(detector.threshold(), expected) << ::testing::PrintToString(stored);
     EXPECT_EQ(preferences.writeCount(), writes);
   }
