@@ -54,25 +54,25 @@ QSettingsPreferences::QSettingsPreferences(std::string path, LogSink& log)
 
 QSettingsPreferences::~QSettingsPreferences() { flush(); }
 
-void QSettingsPreferences::load() {
-  const QString path = QString::fromStdString(path_);
-  const bool exists = QFileInfo::exists(path);
-  bool readable = true;
-  if (exists) {
-    QFile file(path);
-    readable = file.open(QIODevice::ReadOnly);
-  }
-  settings_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
-  const QStringList keys = settings_->allKeys();  // parses every section, so that status() is final
-  if (exists && (!readable || settings_->status() != QSettings::NoError)) {
-    settings_.reset();
-    if (setAside()) settings_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
-    return;
-  }
+std::optional<std::map<std::string, PreferenceValue, std::less<>>> QSettingsPreferences::readFile(
+    const std::string& path) {
+  const QString file = QString::fromStdString(path);
   std::map<std::string, PreferenceValue, std::less<>> values;
+  if (!QFileInfo::exists(file)) return values;
+  if (QFile readable(file); !readable.open(QIODevice::ReadOnly)) return std::nullopt;
+  QSettings settings(file, QSettings::IniFormat);
+  const QStringList keys = settings.allKeys();  // parses every section, so that status() is final
+  if (settings.status() != QSettings::NoError) return std::nullopt;
   for (const QString& key : keys)
-    if (auto value = fromVariant(settings_->value(key))) values.emplace(key.toStdString(), std::move(*value));
-  values_.replaceAll(std::move(values));
+    if (auto value = fromVariant(settings.value(key))) values.emplace(key.toStdString(), std::move(*value));
+  return values;
+}
+
+void QSettingsPreferences::load() {
+  auto values = readFile(path_);
+  if (!values && !setAside()) return;
+  if (values) values_.replaceAll(std::move(*values));
+  settings_ = std::make_unique<QSettings>(QString::fromStdString(path_), QSettings::IniFormat);
 }
 
 bool QSettingsPreferences::setAside() {

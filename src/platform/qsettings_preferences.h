@@ -1,6 +1,8 @@
 #pragma once
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -29,6 +31,10 @@ class QSettingsPreferences final : public Preferences {
   // Where the application keeps its settings: thwacko/thwacko.conf in the user's XDG config
   // directory.
   static std::string defaultPath();
+
+  // Reads a settings file without changing it: its values, none when it does not exist, or
+  // nothing when it exists but cannot be read or parsed.
+  static std::optional<std::map<std::string, PreferenceValue, std::less<>>> readFile(const std::string& path);
 
   QSettingsPreferences(std::string path, LogSink& log);
   ~QSettingsPreferences() override;

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <fstream>
+#include <string>
+
+namespace thwacko {
+namespace {
+
+struct ReplayRun {
+  int status = -1;
+  std::string out, err;
+};
+
+ReplayRun replay(const QStringList& arguments) {
+  QProcess process;
+  process.start(QStringLiteral(THWACKO_REPLAY), arguments);
+  ReplayRun run;
+  if (!process.waitForFinished(60000)) return run;
+  run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  run.out = process.readAllStandardOutput().toStdString();
+  run.err = process.readAllStandardError().toStdString();
+  return run;
+}
+
+const QString kDemo = QStringLiteral(THWACKO_EXAMPLES "/demo-groove.thwacko");
+
+std::size_t count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(ThwackoReplay, TheDemoGivesTheSameStartUpAndTapsOnEveryRun) {
+  const ReplayRun first = replay({kDemo});
+  const ReplayRun second = replay({kDemo});
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.out, second.out);
+  EXPECT_NE(first.out.find("[TapDetector] Listening. Callback registered on device.\n0.000\tinfo\tListening\n"),
+            std::string::npos);
+  EXPECT_EQ(count(first.out, "[TapDetector] Report #"), 5u);
+  EXPECT_EQ(count(first.out, "\tactionTriggered\tSnare \u00B7 "), 17u);  // every tap of the groove
+  EXPECT_NE(first.out.find("0.505\tactionTriggered\tSnare \u00B7 0.080g \u00B7 vel 87%\n"), std::string::npos);
+}
+
+TEST(ThwackoReplay, PreferencesComeFromTheGivenFileWhichStaysUntouched) {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath(QStringLiteral("thwacko.conf")).toStdString();
+  const std::string settings =
+      "[General]\nthwacko.mode.v2=experimentalLR\n"
+      "thwacko.experimentalLR.v3=\"@ByteArray({\\\"leftSound\\\":\\\"clap\\\",\\\"rightSound\\\":\\\"kick\\\"})\"\n"
+      "totalTapCount=7\n";
+  std::ofstream(path) << settings;
+  const ReplayRun run = replay({QStringLiteral("--prefs"), QString::fromStdString(path), kDemo});
+  ASSERT_EQ(run.status, 0) << run.err;
+  // The groove alternates right and left hands, starting on the right.
+  EXPECT_NE(run.out.find("\tactionTriggered\tR Kick \u00B7 0.080g"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\tactionTriggered\tL Clap \u00B7 0.024g"), std::string::npos);
+  std::ifstream in(path);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), settings);
+}
+
+TEST(ThwackoReplay, RefusesBadInputWithOneClearMessageAndReplaysNothing) {
+  QTemporaryDir dir;
+  const QString recording = dir.filePath(QStringLiteral("bad.thwacko"));
+  std::ofstream(recording.toStdString()) << "thwacko-recording 1\n0.000 00 01\n0.5x 00\n";
+  ReplayRun run = replay({recording});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_NE(run.err.find("bad.thwacko:3: "), std::string::npos) << run.err;
+
+  const QString prefs = dir.filePath(QStringLiteral("broken.conf"));
+  std::ofstream(prefs.toStdString()) << "[General\nkey=1\n";
+  run = replay({QStringLiteral("--prefs"), prefs, kDemo});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_NE(run.err.find("broken.conf: not a readable preferences file"), std::string::npos) << run.err;
+  EXPECT_TRUE(QFile::exists(prefs));  // set aside by the app, never by a replay
+
+  run = replay({QStringLiteral("--prefs"), dir.filePath(QStringLiteral("missing.conf")), kDemo});
+  EXPECT_EQ(run.status, 2);
+  run = replay({QStringLiteral("--bogus"), kDemo});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("usage: thwacko-replay"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace thwacko

@@ -1,0 +1,196 @@
+// thwacko-replay [--prefs FILE] [--realtime] [--audio] [--midi] RECORDING
+//
+// Runs the real core headless on a sensor recording, with the app's start-up sequence: the
+// panel "appears", listening switches on, and every report reaches the detector at its recorded
+// time. Standard output carries the detector's console lines and one line per event-log entry
+// (seconds since the start of the recording, a tab, the entry type, a tab, the message).
+//
+// Time is virtual unless --realtime: the clock jumps from one due report or delayed action to
+// the next, so a replay is instant and its output the same on every run. Without --audio and
+// --midi no device is opened. Preferences come from FILE (the app's settings format, read
+// only: the replay never changes it) or start empty.
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/coordinator.h"
+#include "app/in_memory_preferences.h"
+#include "app/notification_center.h"
+#include "platform/qsettings_preferences.h"
+#include "platform/qt_main_queue.h"
+#include "platform/rtaudio_output.h"
+#include "platform/rtmidi_service.h"
+#include "platform/system_log.h"
+#include "sensing/recording.h"
+#include "sensing/replay_accelerometer.h"
+#include "support/manual_time.h"
+
+namespace {
+
+using namespace thwacko;
+
+struct Options {
+  std::optional<std::string> prefs;
+  bool realtime = false;
+  bool audio = false;
+  bool midi = false;
+  std::string recording;
+};
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--prefs" && i + 1 < argc) {
+      options.prefs = argv[++i];
+    } else if (argument == "--realtime") {
+      options.realtime = true;
+    } else if (argument == "--audio") {
+      options.audio = true;
+    } else if (argument == "--midi") {
+      options.midi = true;
+    } else if (options.recording.empty() && !argument.starts_with("-")) {
+      options.recording = argument;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (options.recording.empty()) return std::nullopt;
+  return options;
+}
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "thwacko-replay: %s\n", message.c_str());
+  return 2;
+}
+
+// Audio that goes nowhere: the engine runs, nothing is opened.
+class NoAudio final : public AudioOutput {
+ public:
+  std::optional<std::string> start(AudioRenderer&) override { return std::nullopt; }
+  void stop() override {}
+  std::string apiName() const override { return "none"; }
+};
+
+// No MIDI service: the output stays unavailable and silent.
+class NoMIDI final : public MIDIService {
+ public:
+  std::int32_t createClient(std::string_view) override { return RtMidiService::kNoMIDIServer; }
+  std::int32_t createSource(std::string_view) override { return RtMidiService::kNoMIDIServer; }
+  std::int32_t sourceUniqueID() const override { return 0; }
+  bool setSourceUniqueID(std::int32_t) override { return false; }
+  void send(std::uint32_t) override {}
+  void disposeSource() override {}
+  void disposeClient() override {}
+};
+
+// Without devices the sound engine's and the MIDI output's lines say nothing about the replay.
+class DiscardLog final : public LogSink {
+ public:
+  void write(std::string_view) override {}
+};
+
+// Prints each new event-log entry once, relative to the start of the recording.
+class EntryPrinter {
+ public:
+  EntryPrinter(const EventLog& log, const Clock& clock) : log_(log), origin_(clock.now()) {}
+
+  void printNew() {
+    const auto& entries = log_.entries();
+    std::size_t first = 0;
+    for (std::size_t i = entries.size(); i > 0; --i) {
+      if (lastPrinted_ && entries[i - 1].id == *lastPrinted_) {
+        first = i;
+        break;
+      }
+    }
+    for (std::size_t i = first; i < entries.size(); ++i) {
+      const EventLogEntry& entry = entries[i];
+      std::printf("%.3f\t%s\t%s\n", durationToSeconds(entry.timestamp - origin_),
+                  std::string(rawValue(entry.type)).c_str(), entry.message.c_str());
+      lastPrinted_ = entry.id;
+    }
+    std::fflush(stdout);
+  }
+
+ private:
+  const EventLog& log_;
+  WallTime origin_;
+  std::optional<Uuid> lastPrinted_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::optional<Options> options = parseOptions(argc, argv);
+  if (!options)
+    return fail("usage: thwacko-replay [--prefs FILE] [--realtime] [--audio] [--midi] RECORDING");
+
+  RecordingParse recording = loadRecording(options->recording);
+  if (recording.error) {
+    const RecordingError& error = *recording.error;
+    return fail(options->recording + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " +
+                error.message);
+  }
+
+  InMemoryPreferences preferences;
+  if (options->prefs) {
+    if (!std::filesystem::is_regular_file(*options->prefs))
+      return fail(*options->prefs + ": no such preferences file");
+    auto values = QSettingsPreferences::readFile(*options->prefs);
+    if (!values) return fail(*options->prefs + ": not a readable preferences file");
+    preferences.replaceAll(std::move(*values));
+  }
+
+  QCoreApplication app(argc, argv);
+  ManualTime virtualTime;
+  QtMainQueue realQueue;
+  SystemClock realClock;
+  MainQueue& queue = options->realtime ? static_cast<MainQueue&>(realQueue) : virtualTime;
+  Clock& clock = options->realtime ? static_cast<Clock&>(realClock) : virtualTime;
+
+  StdoutLog console;
+  SystemLog systemLog;
+  DiscardLog quiet;
+  NoAudio noAudio;
+  std::optional<RtAudioOutput> realAudio;
+  if (options->audio) realAudio.emplace();
+  NoMIDI noMidi;
+  std::optional<RtMidiService> realMidi;
+  if (options->midi) realMidi.emplace();
+  NotificationCenter notifications;
+  const Duration length = recording.reports.empty() ? Duration::zero() : recording.reports.back().time;
+  ReplayAccelerometer sensor(std::move(recording.reports), queue, clock);
+
+  Coordinator coordinator(CoordinatorServices{
+      preferences, queue, clock, console, options->audio || options->midi ? static_cast<LogSink&>(systemLog) : quiet,
+      sensor, realAudio ? static_cast<AudioOutput&>(*realAudio) : noAudio,
+      realMidi ? static_cast<MIDIService&>(*realMidi) : noMidi, notifications});
+  if (options->midi) coordinator.midiOutput().setEnabled(true);
+
+  EntryPrinter printer(coordinator.log(), clock);
+  auto printing = coordinator.log().observe([&] { printer.printNew(); });
+  coordinator.appear();
+
+  // Past the last report, every delayed action (MIDI Note Off, highlights, ripples) has run.
+  constexpr double kSettleSeconds = 1.0;
+  if (options->realtime) {
+    QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(length) +
+                           std::chrono::milliseconds(static_cast<int>(kSettleSeconds * 1000)),
+                       &app, &QCoreApplication::quit);
+    app.exec();
+  } else {
+    virtualTime.advance(durationToSeconds(length) + kSettleSeconds);
+    // What was sent to real devices in no time needs a moment of real time to leave.
+    if (options->audio || options->midi) {
+      QTimer::singleShot(500, &app, &QCoreApplication::quit);
+      app.exec();
+    }
+  }
+  return 0;
+}
