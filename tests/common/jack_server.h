@@ -26,8 +26,11 @@ class JackServer {
                   {QStringLiteral("-n"), name_, QStringLiteral("--no-realtime"), QStringLiteral("-S"),
                    QStringLiteral("-d"), QStringLiteral("dummy"), QStringLiteral("-r"),
                    QStringLiteral("44100"), QStringLiteral("-p"), QString::number(periodFrames)});
-    started_ = server_.waitForStarted(5000) && runTool({QStringLiteral("jack_wait"), QStringLiteral("-w"),
-                                                        QStringLiteral("-t"), QStringLiteral("10")}) == 0;
+    // jack_wait gives up at once when it reaches a server that is still setting up; ask again.
+    for (int attempt = 0; attempt < 3 && !started_ && server_.waitForStarted(5000); ++attempt) {
+      started_ = runTool({QStringLiteral("jack_wait"), QStringLiteral("-w"), QStringLiteral("-t"),
+                          QStringLiteral("10")}) == 0;
+    }
   }
 
   ~JackServer() {
