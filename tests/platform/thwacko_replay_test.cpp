@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <fstream>
 #include <string>
+
+#include "common/jack_midi_reader.h"
+#include "common/jack_server.h"
+#include "modes/drum_sound.h"
+#include "sensing/recording.h"
+#include "sensing/sample_report.h"
 
 namespace thwacko {
 namespace {
@@ -83,6 +91,61 @@ TEST(ThwackoReplay, RefusesBadInputWithOneClearMessageAndReplaysNothing) {
   run = replay({QStringLiteral("--bogus"), kDemo});
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("usage: thwacko-replay"), std::string::npos);
+}
+
+// A live replay with MIDI on: a reader on the private JACK server gets one Note On and one Note
+// Off per logged tap, with the logged drum's note and a velocity that matches the logged one.
+TEST(ThwackoReplay, SendsOneNotePairPerLoggedTapToTheVirtualSource) {
+  JackServer server(QStringLiteral("replay"));
+  ASSERT_TRUE(server.started());
+  JackMidiReader reader("replay-reader");
+  ASSERT_FALSE(reader.port().empty());
+
+  // Two quiet seconds give the test time to connect before the taps.
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("taps.thwacko"));
+  {
+    std::ofstream out(path.toStdString());
+    out << kRecordingHeader << "\n";
+    const double taps[] = {2.0, 2.3, 2.6};
+    const double forces[] = {0.09, 0.03, 0.05};
+    for (int i = 0; i <= 3000; ++i) {
+      double x = 0;
+      for (int t = 0; t < 3; ++t)
+        if (i == static_cast<int>(taps[t] * 1000)) x = forces[t];
+      const SampleReport report = encodeSampleReport({x, 0, -1});
+      out << formatRecordedReport(std::chrono::milliseconds(i), report) << "\n";
+    }
+  }
+  QProcess replay;
+  replay.start(QStringLiteral(THWACKO_REPLAY), {QStringLiteral("--realtime"), QStringLiteral("--midi"), path});
+  ASSERT_TRUE(JackServer::waitForPort(QStringLiteral("thwacko:thwacko"), 1500));
+  ASSERT_EQ(JackServer::runTool({QStringLiteral("jack_connect"), QStringLiteral("thwacko:thwacko"),
+                                 QString::fromStdString(reader.port())}),
+            0);
+  ASSERT_TRUE(replay.waitForFinished(20000));
+  EXPECT_EQ(replay.exitCode(), 0);
+
+  static const QRegularExpression tapLine(QStringLiteral("\tactionTriggered\t(\\S+) .* vel (\\d+)%"));
+  std::vector<std::pair<int, int>> logged;  // note, per cent
+  for (const QString& line : QString::fromUtf8(replay.readAllStandardOutput()).split(u'\n')) {
+    const auto match = tapLine.match(line);
+    if (!match.hasMatch()) continue;
+    for (DrumSound sound : kAllDrumSounds)
+      if (displayName(sound) == match.captured(1).toStdString())
+        logged.emplace_back(midiNote(sound), match.captured(2).toInt());
+  }
+  ASSERT_EQ(logged.size(), 3u);
+  ASSERT_EQ(reader.count(), 6u);
+  for (std::size_t i = 0; i < logged.size(); ++i) {
+    const auto& on = reader.message(2 * i).bytes;
+    const auto& off = reader.message(2 * i + 1).bytes;
+    EXPECT_EQ(on[0], 0x90);
+    EXPECT_EQ(on[1], logged[i].first);
+    EXPECT_NEAR(on[2], logged[i].second * 127 / 100, 2);
+    EXPECT_EQ(off[0], 0x80);
+    EXPECT_EQ(off[1], logged[i].first);
+  }
 }
 
 }  // namespace
