@@ -13,5 +13,8 @@ target_link_libraries(thwacko_platform PUBLIC thwacko_core Qt6::Core Qt6::Networ
 set_target_properties(thwacko_platform PROPERTIES AUTOMOC ON)
 thwacko_warnings(thwacko_platform)
 
+# The tray application over the back ends.
+include(cmake/ui.cmake)
+
 # Command-line tools over the back ends (thwacko-record) and the udev rule for the sensor.
 add_subdirectory(tools)

@@ -14,6 +14,12 @@ packages=(
   librtaudio-dev librtmidi-dev libasound2-dev libjack-jackd2-dev
   # real audio and MIDI components for the tests
   jackd2
+  # tray application: Qt Quick and the QML modules the panel imports, the Inter faces, Wayland
+  qt6-declarative-dev qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-controls
+  qml6-module-qtquick-templates qml6-module-qtquick-layouts qml6-module-qtqml-workerscript
+  qml6-module-qtquick-shapes fonts-inter qt6-wayland
+  # panel tests and screenshots: Quick Test, a virtual X server with llvmpipe OpenGL
+  qml6-module-qttest qt6-declarative-dev-tools xvfb xauth x11-utils libgl1-mesa-dri
   # HTTPS feed server (certificate made by openssl; system CA store) and private D-Bus for the tests
   openssl ca-certificates dbus-daemon
 )

@@ -1,0 +1,38 @@
+#include "app/main_screen_text.h"
+
+#include <cstdio>
+
+namespace thwacko {
+
+std::string milliGText(double g) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f mg", g * 1000);
+  return text;
+}
+
+std::string forceRangeText(double floor, double ceiling) {
+  return milliGText(floor) + "  \u2192  " + milliGText(ceiling);
+}
+
+std::string_view midiHelpText(bool midiEnabled, DrumMode mode) {
+  if (midiEnabled)
+    return "Synth muted \u2014 picker below sets the MIDI note. Use \"thwacko\" as input in your DAW.";
+  if (mode == DrumMode::split) return "Turn on to send MIDI to any DAW.";
+  return "Turn on to send velocity-aware MIDI to any DAW.";
+}
+
+std::string pickerMidiLine(DrumSound sound) {
+  char text[48];
+  std::snprintf(text, sizeof text, "MIDI %u \u00b7 GM channel 10", static_cast<unsigned>(midiNote(sound)));
+  return text;
+}
+
+std::string_view calibrateButtonText(bool calibrated) {
+  return calibrated ? "Re-calibrate L/R" : "Calibrate L/R";
+}
+
+std::string_view swapSwitchHint(bool calibrated) {
+  return calibrated ? "Re-calibrate is more reliable" : "Quick fix if your taps are mirrored";
+}
+
+}  // namespace thwacko

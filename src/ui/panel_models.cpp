@@ -1,0 +1,32 @@
+#include "ui/panel_models.h"
+
+#include <QQmlEngine>
+
+#include "app/coordinator.h"
+#include "ui/theme_palette.h"
+
+namespace thwacko {
+
+PanelModels::PanelModels(Coordinator& coordinator, MainQueue& mainQueue, const Clock& clock,
+                         ThemePalette& palette)
+    : palette(palette),
+      root(coordinator),
+      detector(coordinator.detector()),
+      modes(coordinator.modeStore()),
+      midi(coordinator.midiOutput()),
+      calibration(coordinator.palmCalibration()),
+      activity(coordinator.log(), mainQueue, clock, palette) {}
+
+void PanelModels::registerWithQml() {
+  constexpr const char* kModule = "Thwacko";
+  qmlRegisterSingletonInstance(kModule, 1, 0, "Root", &root);
+  qmlRegisterSingletonInstance(kModule, 1, 0, "Detector", &detector);
+  qmlRegisterSingletonInstance(kModule, 1, 0, "Modes", &modes);
+  qmlRegisterSingletonInstance(kModule, 1, 0, "Midi", &midi);
+  qmlRegisterSingletonInstance(kModule, 1, 0, "Calibration", &calibration);
+  qmlRegisterSingletonInstance(kModule, 1, 0, "Activity", &activity);
+  qmlRegisterSingletonInstance(kModule, 1, 0, "Texts", &texts);
+  qmlRegisterSingletonInstance(kModule, 1, 0, "Theme", &palette);
+}
+
+}  // namespace thwacko

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ui/activity_model.h"
+#include "ui/calibration_model.h"
+#include "ui/detector_model.h"
+#include "ui/midi_model.h"
+#include "ui/mode_model.h"
+#include "ui/root_model.h"
+#include "ui/view_text.h"
+
+namespace thwacko {
+
+class Clock;
+class Coordinator;
+class MainQueue;
+class ThemePalette;
+
+// Every object the panel's views read and write, over one coordinator. registerWithQml()
+// makes them the singletons of the "Thwacko" module: Root, Detector, Modes, Midi, Calibration,
+// Activity, Texts and Theme (the palette).
+struct PanelModels {
+  PanelModels(Coordinator& coordinator, MainQueue& mainQueue, const Clock& clock, ThemePalette& palette);
+
+  void registerWithQml();
+
+  ThemePalette& palette;
+  RootModel root;
+  DetectorModel detector;
+  ModeModel modes;
+  MidiModel midi;
+  CalibrationModel calibration;
+  ActivityModel activity;
+  ViewText texts;
+};
+
+}  // namespace thwacko

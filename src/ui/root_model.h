@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include "support/subscription.h"
+
+namespace thwacko {
+
+class Coordinator;
+
+// The coordinator's root state and actions for the views. Sounds travel as their raw names
+// ("snare"); the firing sound is empty while none is lit.
+class RootModel final : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(bool enabled READ enabled NOTIFY changed)
+  Q_PROPERTY(bool showSettings READ showSettings NOTIFY changed)
+  Q_PROPERTY(bool showIncompatible READ showIncompatible NOTIFY changed)
+  Q_PROPERTY(bool showPalmCalibrate READ showPalmCalibrate NOTIFY changed)
+  Q_PROPERTY(QString screen READ screen NOTIFY changed)
+  Q_PROPERTY(QString rawAppearance READ rawAppearance NOTIFY changed)
+  Q_PROPERTY(QString firingSound READ firingSound NOTIFY changed)
+  Q_PROPERTY(QStringList tapPulses READ tapPulses NOTIFY changed)
+  Q_PROPERTY(bool invertPalmAxis READ invertPalmAxis WRITE setInvertPalmAxis NOTIFY changed)
+
+ public:
+  explicit RootModel(Coordinator& coordinator, QObject* parent = nullptr);
+
+  bool enabled() const;
+  bool showSettings() const;
+  bool showIncompatible() const;
+  bool showPalmCalibrate() const;
+  QString screen() const;
+  QString rawAppearance() const;
+  QString firingSound() const;
+  QStringList tapPulses() const;
+  bool invertPalmAxis() const;
+  void setInvertPalmAxis(bool invert);
+
+  Q_INVOKABLE void appear();
+  Q_INVOKABLE void toggle(bool enabled);
+  Q_INVOKABLE void settingsTap();
+  Q_INVOKABLE void preview(const QString& sound);
+  Q_INVOKABLE void calibratePalms();
+
+ signals:
+  void changed();
+
+ private:
+  Coordinator& coordinator_;
+  Subscription subscription_;
+};
+
+}  // namespace thwacko
