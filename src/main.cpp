@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
 
   ThemePalette palette;
   SystemColorScheme systemScheme(palette);
-  PanelModels models(coordinator, mainQueue, clock, palette);
+  PanelModels models(coordinator, mainQueue, clock, palette, preferences, notifications);
   models.registerWithQml();
 
   TrayShell tray(palette, QUrl(QStringLiteral("qrc:/qml/ContentView.qml")),

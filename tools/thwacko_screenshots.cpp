@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   Coordinator coordinator(CoordinatorServices{preferences, mainQueue, clock, console, systemLog, sensor,
                                               audio, midi, notifications});
   ThemePalette palette;
-  PanelModels models(coordinator, mainQueue, clock, palette);
+  PanelModels models(coordinator, mainQueue, clock, palette, preferences, notifications);
   models.registerWithQml();
 
   QQuickView view;

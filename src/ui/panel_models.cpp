@@ -8,14 +8,16 @@
 namespace thwacko {
 
 PanelModels::PanelModels(Coordinator& coordinator, MainQueue& mainQueue, const Clock& clock,
-                         ThemePalette& palette)
+                         ThemePalette& palette, Preferences& preferences, NotificationCenter& notifications)
     : palette(palette),
       root(coordinator),
       detector(coordinator.detector()),
       modes(coordinator.modeStore()),
       midi(coordinator.midiOutput()),
       calibration(coordinator.palmCalibration()),
-      activity(coordinator.log(), mainQueue, clock, palette) {}
+      calibrationScreen(coordinator, mainQueue),
+      activity(coordinator.log(), mainQueue, clock, palette),
+      settings(coordinator.soundEngine(), preferences, palette, notifications) {}
 
 void PanelModels::registerWithQml() {
   constexpr const char* kModule = "Thwacko";
@@ -24,7 +26,9 @@ void PanelModels::registerWithQml() {
   qmlRegisterSingletonInstance(kModule, 1, 0, "Modes", &modes);
   qmlRegisterSingletonInstance(kModule, 1, 0, "Midi", &midi);
   qmlRegisterSingletonInstance(kModule, 1, 0, "Calibration", &calibration);
+  qmlRegisterSingletonInstance(kModule, 1, 0, "CalibrationScreen", &calibrationScreen);
   qmlRegisterSingletonInstance(kModule, 1, 0, "Activity", &activity);
+  qmlRegisterSingletonInstance(kModule, 1, 0, "Settings", &settings);
   qmlRegisterSingletonInstance(kModule, 1, 0, "Texts", &texts);
   qmlRegisterSingletonInstance(kModule, 1, 0, "Theme", &palette);
 }

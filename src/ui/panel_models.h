@@ -2,10 +2,12 @@
 
 #include "ui/activity_model.h"
 #include "ui/calibration_model.h"
+#include "ui/calibration_screen_model.h"
 #include "ui/detector_model.h"
 #include "ui/midi_model.h"
 #include "ui/mode_model.h"
 #include "ui/root_model.h"
+#include "ui/settings_model.h"
 #include "ui/view_text.h"
 
 namespace thwacko {
@@ -13,13 +15,16 @@ namespace thwacko {
 class Clock;
 class Coordinator;
 class MainQueue;
+class NotificationCenter;
+class Preferences;
 class ThemePalette;
 
 // Every object the panel's views read and write, over one coordinator. registerWithQml()
 // makes them the singletons of the "Thwacko" module: Root, Detector, Modes, Midi, Calibration,
-// Activity, Texts and Theme (the palette).
+// CalibrationScreen, Activity, Settings, Texts and Theme (the palette).
 struct PanelModels {
-  PanelModels(Coordinator& coordinator, MainQueue& mainQueue, const Clock& clock, ThemePalette& palette);
+  PanelModels(Coordinator& coordinator, MainQueue& mainQueue, const Clock& clock, ThemePalette& palette,
+              Preferences& preferences, NotificationCenter& notifications);
 
   void registerWithQml();
 
@@ -29,7 +34,9 @@ struct PanelModels {
   ModeModel modes;
   MidiModel midi;
   CalibrationModel calibration;
+  CalibrationScreenModel calibrationScreen;
   ActivityModel activity;
+  SettingsModel settings;
   ViewText texts;
 };
 

@@ -34,6 +34,10 @@ void RootModel::appear() { coordinator_.appear(); }
 void RootModel::toggle(bool enabled) { coordinator_.onToggle(enabled); }
 void RootModel::settingsTap() { coordinator_.onSettingsTap(); }
 void RootModel::calibratePalms() { coordinator_.onCalibratePalms(); }
+void RootModel::calibrationFinished() { coordinator_.onCalibrationFinished(); }
+void RootModel::about() { coordinator_.onAbout(); }
+void RootModel::back() { coordinator_.onBack(); }
+void RootModel::dismissSettings() { coordinator_.onDismissSettings(); }
 
 void RootModel::preview(const QString& sound) {
   if (const auto parsed = drumSoundFromRawValue(sound.toStdString())) coordinator_.onPreview(*parsed);

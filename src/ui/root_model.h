@@ -42,6 +42,10 @@ class RootModel final : public QObject {
   Q_INVOKABLE void settingsTap();
   Q_INVOKABLE void preview(const QString& sound);
   Q_INVOKABLE void calibratePalms();
+  Q_INVOKABLE void calibrationFinished();
+  Q_INVOKABLE void about();
+  Q_INVOKABLE void back();
+  Q_INVOKABLE void dismissSettings();
 
  signals:
   void changed();

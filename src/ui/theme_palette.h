@@ -22,6 +22,7 @@ class ThemePalette final : public QObject, public ApplicationAppearance {
   Q_PROPERTY(QColor inkFaint READ inkFaint NOTIFY changed)
   Q_PROPERTY(QColor hairline READ hairline NOTIFY changed)
   Q_PROPERTY(QColor wash READ wash NOTIFY changed)
+  Q_PROPERTY(QColor overlayFaint READ overlayFaint NOTIFY changed)
   Q_PROPERTY(QColor overlaySoft READ overlaySoft NOTIFY changed)
   Q_PROPERTY(QColor overlayStrong READ overlayStrong NOTIFY changed)
   Q_PROPERTY(QColor highlight READ highlight NOTIFY changed)
@@ -54,6 +55,7 @@ class ThemePalette final : public QObject, public ApplicationAppearance {
   QColor inkFaint() const { return resolve(Theme::inkFaint); }
   QColor hairline() const { return resolve(Theme::hairline); }
   QColor wash() const { return resolve(Theme::wash); }
+  QColor overlayFaint() const { return resolve(Theme::overlayFaint); }
   QColor overlaySoft() const { return resolve(Theme::overlaySoft); }
   QColor overlayStrong() const { return resolve(Theme::overlayStrong); }
   QColor highlight() const { return resolve(Theme::highlight); }

@@ -46,8 +46,12 @@ class Probe final : public QObject {
   Q_OBJECT
 
  public:
-  Probe(Coordinator& coordinator, SwitchableSensor& sensor, PulledOutput& audio)
-      : coordinator_(coordinator), sensor_(sensor), audio_(audio) {}
+  Probe(Coordinator& coordinator, SwitchableSensor& sensor, PulledOutput& audio,
+        NotificationCenter& notifications)
+      : coordinator_(coordinator), sensor_(sensor), audio_(audio) {
+    appearanceSubscription_ = notifications.observe(kAppearanceChangedNotification,
+                                                    [this](const Notification&) { ++appearanceChanges_; });
+  }
 
   Q_INVOKABLE void setSensorPresent(bool present) { sensor_.present = present; }
   Q_INVOKABLE void tap(double magnitude) {
@@ -55,6 +59,16 @@ class Probe final : public QObject {
     event.magnitude = magnitude;
     coordinator_.processTap(event);
   }
+  // A slap on one palm rest as the detector reports it: the jolt points along x.
+  Q_INVOKABLE void slap(double jerkX) {
+    TapEvent event;
+    event.magnitude = std::abs(jerkX);
+    event.jerkX = jerkX;
+    event.gravityZ = -1;
+    coordinator_.detector().tapSubject().send(event);
+  }
+  // How often a look was applied (each save posts the change, also for the same choice).
+  Q_INVOKABLE int appearanceChanges() const { return appearanceChanges_; }
   // The loudest sample of the next second of audio: above zero once something was played.
   Q_INVOKABLE double audioPeak() {
     if (!audio_.renderer) return 0;
@@ -67,6 +81,8 @@ class Probe final : public QObject {
   Coordinator& coordinator_;
   SwitchableSensor& sensor_;
   PulledOutput& audio_;
+  int appearanceChanges_ = 0;
+  Subscription appearanceSubscription_;
 };
 
 class QuickTestSetup final : public QObject {
@@ -82,9 +98,10 @@ class QuickTestSetup final : public QObject {
     coordinator_ = std::make_unique<Coordinator>(CoordinatorServices{
         preferences_, *queue_, clock_, console_, systemLog_, *sensor_, audio_, *midi_, notifications_});
     palette_ = std::make_unique<ThemePalette>();
-    models_ = std::make_unique<PanelModels>(*coordinator_, *queue_, clock_, *palette_);
+    models_ = std::make_unique<PanelModels>(*coordinator_, *queue_, clock_, *palette_, preferences_,
+                                            notifications_);
     models_->registerWithQml();
-    probe_ = std::make_unique<Probe>(*coordinator_, *sensor_, audio_);
+    probe_ = std::make_unique<Probe>(*coordinator_, *sensor_, audio_, notifications_);
     qmlRegisterSingletonInstance("ThwackoTest", 1, 0, "Probe", probe_.get());
   }
 
