@@ -23,6 +23,7 @@
 #include "app/in_memory_preferences.h"
 #include "app/notification_center.h"
 #include "common/fake_sensor_tree.h"
+#include "common/millisecond_schedule.h"
 #include "platform/hidraw_accelerometer.h"
 #include "platform/qt_main_queue.h"
 #include "platform/rtaudio_output.h"
@@ -58,15 +59,9 @@ pid_t startStillSensor(const std::filesystem::path& fifo, int seconds) {
   if (child != 0) return child;
   FifoWriter writer(fifo);
   const SampleReport report = encodeSampleReport({0, 0, -1});
-  timespec next{};
-  clock_gettime(CLOCK_MONOTONIC, &next);
+  MillisecondSchedule schedule;
   for (int i = 0; i < seconds * 1000; ++i) {
-    next.tv_nsec += 1'000'000;
-    if (next.tv_nsec >= 1'000'000'000) {
-      next.tv_nsec -= 1'000'000'000;
-      ++next.tv_sec;
-    }
-    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+    schedule.waitForNext();
     writer.write(report);
   }
   writer.close();

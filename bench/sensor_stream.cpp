@@ -23,6 +23,7 @@
 
 #include "app/in_memory_preferences.h"
 #include "common/fake_sensor_tree.h"
+#include "common/millisecond_schedule.h"
 #include "platform/hidraw_accelerometer.h"
 #include "platform/qt_main_queue.h"
 #include "sensing/sample_report.h"
@@ -114,15 +115,9 @@ class TimedSensor final : public Accelerometer {
   FifoWriter writer(fifo);
   char byte = 1;
   if (::write(ready, &byte, 1) != 1 || ::read(go, &byte, 1) != 1) std::_Exit(1);
-  timespec next{};
-  clock_gettime(CLOCK_MONOTONIC, &next);
+  MillisecondSchedule schedule;
   for (int i = 0; i < seconds * 1000; ++i) {
-    next.tv_nsec += 1'000'000;
-    if (next.tv_nsec >= 1'000'000'000) {
-      next.tv_nsec -= 1'000'000'000;
-      ++next.tv_sec;
-    }
-    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+    schedule.waitForNext();
     SampleReport report = encodeSampleReport({0.001 * (i % 7), 0, -1});
     const auto written = static_cast<std::uint64_t>(monotonicNanoseconds());
     std::memcpy(report.data() + 18, &written, 4);

@@ -7,6 +7,7 @@
 
 #include "app/in_memory_preferences.h"
 #include "common/allocation_counter.h"
+#include "common/pulled_audio_output.h"
 #include "output/sound_engine.h"
 
 namespace thwacko {
@@ -17,30 +18,12 @@ class NullLog final : public LogSink {
   void write(std::string_view) override {}
 };
 
-// The test pulls periods itself, as the audio thread would.
-class PulledOutput final : public AudioOutput {
- public:
-  AudioRenderer* renderer = nullptr;
-  std::optional<std::string> start(AudioRenderer& r) override {
-    renderer = &r;
-    return std::nullopt;
-  }
-  void stop() override {}
-  std::string apiName() const override { return "pulled"; }
-};
-
 constexpr std::size_t kPeriod = 64;
 
-void reportHeapUse(benchmark::State& state, std::size_t allocations, std::size_t frees) {
-  state.counters["allocs/call"] =
-      benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
-  state.counters["frees/call"] =
-      benchmark::Counter(static_cast<double>(frees), benchmark::Counter::kAvgIterations);
-}
-
-// One 64-frame period with all nine voices sounding: every voice is restarted before the
-// shortest (rim, 55 periods) runs out.
-void BM_MixPeriodNineVoices(benchmark::State& state) {
+// Runs `step(engine, output, period)` once per benchmark iteration on a fresh engine over a
+// pulled output, watching the heap, and reports allocations and frees per call.
+template <typename Step>
+void runWatched(benchmark::State& state, Step step) {
   InMemoryPreferences prefs;
   NullLog log;
   PulledOutput output;
@@ -48,46 +31,43 @@ void BM_MixPeriodNineVoices(benchmark::State& state) {
   std::vector<float> period(kPeriod);
   const std::size_t allocationsBefore = testing::watchedAllocations();
   const std::size_t freesBefore = testing::watchedFrees();
-  std::size_t periods = 0;
   {
     testing::AllocationWatch watch;
-    for (auto _ : state) {
-      if (periods++ % 50 == 0)
-        for (DrumSound sound : kAllDrumSounds) engine.play(sound, 0.8f);
-      output.renderer->render(period);
-      benchmark::DoNotOptimize(period.data());
-      benchmark::ClobberMemory();
-    }
+    for (auto _ : state) step(engine, output, period);
   }
-  reportHeapUse(state, testing::watchedAllocations() - allocationsBefore,
-                testing::watchedFrees() - freesBefore);
+  const auto perCall = benchmark::Counter::kAvgIterations;
+  state.counters["allocs/call"] =
+      benchmark::Counter(static_cast<double>(testing::watchedAllocations() - allocationsBefore), perCall);
+  state.counters["frees/call"] =
+      benchmark::Counter(static_cast<double>(testing::watchedFrees() - freesBefore), perCall);
+}
+
+// One 64-frame period with all nine voices sounding: every voice is restarted before the
+// shortest (rim, 55 periods) runs out.
+void BM_MixPeriodNineVoices(benchmark::State& state) {
+  std::size_t periods = 0;
+  runWatched(state, [&](SoundEngine& engine, PulledOutput& output, std::vector<float>& period) {
+    if (periods++ % 50 == 0)
+      for (DrumSound sound : kAllDrumSounds) engine.play(sound, 0.8f);
+    output.renderer->render(period);
+    benchmark::DoNotOptimize(period.data());
+    benchmark::ClobberMemory();
+  });
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPeriod));
 }
 BENCHMARK(BM_MixPeriodNineVoices);
 
 // play() as the tap pipeline calls it; the queue is drained every 128 hits, outside the timing.
 void BM_Play(benchmark::State& state) {
-  InMemoryPreferences prefs;
-  NullLog log;
-  PulledOutput output;
-  SoundEngine engine(output, prefs, log);
-  std::vector<float> period(kPeriod);
-  const std::size_t allocationsBefore = testing::watchedAllocations();
-  const std::size_t freesBefore = testing::watchedFrees();
   std::size_t hits = 0;
-  {
-    testing::AllocationWatch watch;
-    for (auto _ : state) {
-      engine.play(kAllDrumSounds[hits % kAllDrumSounds.size()], 0.7f);
-      if (++hits % 128 == 0) {
-        state.PauseTiming();
-        output.renderer->render(period);
-        state.ResumeTiming();
-      }
+  runWatched(state, [&](SoundEngine& engine, PulledOutput& output, std::vector<float>& period) {
+    engine.play(kAllDrumSounds[hits % kAllDrumSounds.size()], 0.7f);
+    if (++hits % 128 == 0) {
+      state.PauseTiming();
+      output.renderer->render(period);
+      state.ResumeTiming();
     }
-  }
-  reportHeapUse(state, testing::watchedAllocations() - allocationsBefore,
-                testing::watchedFrees() - freesBefore);
+  });
 }
 BENCHMARK(BM_Play);
 
