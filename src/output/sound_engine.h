@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "app/preferences.h"
@@ -43,6 +44,9 @@ class SoundEngine {
   }
 
   bool isReady() const { return ready_; }
+  // The audio system the engine plays through ("JACK", "PulseAudio", "ALSA"); empty when the
+  // output could not start.
+  std::string apiName() const { return ready_ ? output_.apiName() : std::string(); }
   // The synthesised voice, exactly as it plays at velocity 1 and volume 1.
   const SampleBuffer& buffer(DrumSound sound) const { return voices_[index(sound)]; }
 

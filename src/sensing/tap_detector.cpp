@@ -135,6 +135,7 @@ void TapDetector::emitTap(const PendingTap& tap) {
 
 void TapDetector::start() {
   if (isListening_.get()) return;
+  foundSensorKind_.reset();
   wakeDrivers();
   std::unique_ptr<AccelerometerDevice> device = findAccelerometer();
   if (!device) {
@@ -200,6 +201,7 @@ std::unique_ptr<AccelerometerDevice> TapDetector::findAccelerometer() {
     logCandidate(identity);
     if (identity.usagePage != kAccelerometerUsagePage || identity.usage != kAccelerometerUsage) continue;
     std::unique_ptr<AccelerometerDevice> device = candidate->createDevice();
+    if (device) foundSensorKind_ = identity.kind;
     log_.write(device ? "[TapDetector] Accelerometer device created successfully"
                       : "[TapDetector] Failed to create IOHIDDevice");
     return device;

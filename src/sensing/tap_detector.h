@@ -79,6 +79,9 @@ class TapDetector {
   bool isListening() const { return isListening_.get(); }
   [[nodiscard]] Subscription observeIsListening(std::function<void(const bool&)> listener);
   bool sensorAvailable() const { return sensorAvailable_.get(); }
+  // The kind of accelerometer the last start() found, also when it could not be opened; none
+  // before the first start() and after one that found none. stop() keeps it.
+  std::optional<SensorIdentity::Kind> foundSensorKind() const { return foundSensorKind_; }
   // Whether the report buffer is allocated: exactly while listening.
   bool hasReportBuffer() const { return reportBuffer_ != nullptr; }
   [[nodiscard]] Subscription observeSensorAvailable(std::function<void(const bool&)> listener);
@@ -115,6 +118,7 @@ class TapDetector {
   Observable<bool> isListening_{false};
   Observable<Acceleration> lastAcceleration_;
   Observable<bool> sensorAvailable_{false};
+  std::optional<SensorIdentity::Kind> foundSensorKind_;
   Observable<double> threshold_;
   Observable<std::optional<double>> calibrationThreshold_;
   TapStream taps_;

@@ -52,6 +52,7 @@ TEST_F(SoundEngineTest, StartsWithNineVoicesAndStopsTheOutputWhenDestroyed) {
   {
     SoundEngine engine(output, prefs, log);
     EXPECT_TRUE(engine.isReady());
+    EXPECT_EQ(engine.apiName(), "pulled");
     EXPECT_EQ(log.lines, std::vector<std::string>{"[SoundEngine] started (sr=44100, voices=9)"});
     for (DrumSound sound : kAllDrumSounds) EXPECT_FALSE(engine.buffer(sound).empty());
     EXPECT_EQ(output.stops, 0);
@@ -63,6 +64,7 @@ TEST_F(SoundEngineTest, FailedStartIsLoggedOnceAndEveryHitIsSkippedWithItsName) 
   output.failure = "no output device";
   SoundEngine engine(output, prefs, log);
   EXPECT_FALSE(engine.isReady());
+  EXPECT_EQ(engine.apiName(), "");  // the output still names its system; nothing plays through it
   engine.play(DrumSound::kick, 1.0f);
   engine.play(DrumSound::hatOpen, 0.5f);
   EXPECT_EQ(log.lines, (std::vector<std::string>{"[SoundEngine] start failed: no output device",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,8 @@ TEST_F(DetectorStartTest, EachFailureLeavesTheDetectorStoppedWithItsLines) {
     std::int32_t listingStatus;
     std::vector<Script> candidates;
     Lines lines;
+    // What About names as the sensor: found even when it cannot be opened.
+    std::optional<SensorIdentity::Kind> found{};
   };
   const std::vector<Case> cases{
       {"drivers unlisted, no devices",
@@ -183,17 +186,19 @@ TEST_F(DetectorStartTest, EachFailureLeavesTheDetectorStoppedWithItsLines) {
        {{kAccelerometer, false, -13}},
        {"[TapDetector] Woke 1 SPU driver(s)", "[TapDetector] SPU device: page=0xFF00 usage=3",
         "[TapDetector] Accelerometer device created successfully",
-        "[TapDetector] Failed to open device: -13. Need sudo."}},
+        "[TapDetector] Failed to open device: -13. Need sudo."},
+       SensorIdentity::Kind::hid},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     // A previous successful start must not leave sensorAvailable standing.
     sensor.wake = {0, 1};
     sensor.listingStatus = 0;
-    sensor.candidates = {{kAccelerometer}};
+    sensor.candidates = {{{SensorIdentity::Kind::iio, 0xFF00, 3, "accel_3d", "100"}}};
     detector->start();
     detector->stop();
     ASSERT_TRUE(detector->sensorAvailable());
+    ASSERT_EQ(detector->foundSensorKind(), SensorIdentity::Kind::iio);
 
     sensor.wake = c.wake;
     sensor.listingStatus = c.listingStatus;
@@ -205,6 +210,7 @@ TEST_F(DetectorStartTest, EachFailureLeavesTheDetectorStoppedWithItsLines) {
     EXPECT_FALSE(detector->isListening());
     EXPECT_FALSE(detector->sensorAvailable());
     EXPECT_FALSE(detector->hasReportBuffer());
+    EXPECT_EQ(detector->foundSensorKind(), c.found);
     EXPECT_EQ(std::count(journal.events.begin(), journal.events.end(), "deliver 4096"), 0);
     detector->stop();
     EXPECT_EQ(log.lines, c.lines);  // stop() while not listening says nothing

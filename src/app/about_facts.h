@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sensing/accelerometer.h"
+
+namespace thwacko {
+
+// One row of the About screen's information card.
+struct AboutFact {
+  std::string label;
+  std::string value;
+
+  bool operator==(const AboutFact&) const = default;
+};
+
+// The facts the About screen states about this machine and program, in their order: the
+// platform, the accelerometer the last start found ("None found" when it found none), the audio
+// system the sound engine plays through ("Unavailable" when none) and the privacy promise. The
+// tap total follows them; the view formats it in the user's locale.
+std::vector<AboutFact> aboutFacts(std::optional<SensorIdentity::Kind> sensor, std::string_view audioSystem);
+
+}  // namespace thwacko
