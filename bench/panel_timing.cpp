@@ -22,9 +22,12 @@
 #include "app/coordinator.h"
 #include "app/in_memory_preferences.h"
 #include "app/notification_center.h"
+#include "app/update_checker.h"
 #include "common/fake_sensor_tree.h"
 #include "common/millisecond_schedule.h"
+#include "common/no_user_notifications.h"
 #include "platform/hidraw_accelerometer.h"
+#include "platform/qt_http_client.h"
 #include "platform/qt_main_queue.h"
 #include "platform/rtaudio_output.h"
 #include "platform/rtmidi_service.h"
@@ -41,13 +44,6 @@ using namespace thwacko;
 class SilentLog final : public LogSink {
  public:
   void write(std::string_view) override {}
-};
-
-class NoNotifications final : public UserNotifications {
- public:
-  void requestAuthorization(std::function<void(bool)> completion) override { completion(false); }
-  void add(const UserNotification&, std::function<void(bool)> completion) override { completion(false); }
-  void setResponseHandler(ResponseHandler) override {}
 };
 
 // The HID descriptor of the accelerometer: vendor page 0xFF00, usage 3.
@@ -128,11 +124,14 @@ int main(int argc, char** argv) {
   RtAudioOutput audio;
   RtMidiService midi;
   NotificationCenter notifications;
-  NoNotifications userNotifications;
+  NoUserNotifications userNotifications;
   Coordinator coordinator(CoordinatorServices{preferences, mainQueue, clock, console, systemLog, sensor,
                                               audio, midi, notifications});
   ThemePalette palette;
-  PanelModels models(coordinator, mainQueue, clock, palette, preferences, notifications);
+  // No feed: the About screen's checks fail at once, without the network.
+  QtHttpClient http;
+  UpdateChecker updateChecker({"", "", ""}, http, userNotifications, preferences, mainQueue);
+  PanelModels models(coordinator, mainQueue, clock, palette, preferences, notifications, updateChecker);
   models.registerWithQml();
   TrayShell tray(palette, QUrl(QStringLiteral("qrc:/qml/ContentView.qml")),
                  [&coordinator] { coordinator.appear(); });

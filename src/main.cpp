@@ -30,6 +30,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("thwacko"));
   QApplication::setApplicationVersion(QString::fromLatin1(build_info::version));
   QApplication::setQuitOnLastWindowClosed(false);
+  // Ties the windows to the installed menu entry and its icon (Wayland, task bars).
+  QGuiApplication::setDesktopFileName(QStringLiteral("thwacko"));
   // Every text of the panel is Inter; where the family is missing the default face draws.
   QApplication::setFont(QFont(QStringLiteral("Inter")));
 
@@ -54,7 +56,7 @@ int main(int argc, char** argv) {
 
   ThemePalette palette;
   SystemColorScheme systemScheme(palette);
-  PanelModels models(coordinator, mainQueue, clock, palette, preferences, notifications);
+  PanelModels models(coordinator, mainQueue, clock, palette, preferences, notifications, updateChecker);
   models.registerWithQml();
 
   TrayShell tray(palette, QUrl(QStringLiteral("qrc:/qml/ContentView.qml")),

@@ -8,7 +8,8 @@
 namespace thwacko {
 
 PanelModels::PanelModels(Coordinator& coordinator, MainQueue& mainQueue, const Clock& clock,
-                         ThemePalette& palette, Preferences& preferences, NotificationCenter& notifications)
+                         ThemePalette& palette, Preferences& preferences, NotificationCenter& notifications,
+                         UpdateChecker& updater)
     : palette(palette),
       root(coordinator),
       detector(coordinator.detector()),
@@ -17,7 +18,8 @@ PanelModels::PanelModels(Coordinator& coordinator, MainQueue& mainQueue, const C
       calibration(coordinator.palmCalibration()),
       calibrationScreen(coordinator, mainQueue),
       activity(coordinator.log(), mainQueue, clock, palette),
-      settings(coordinator.soundEngine(), preferences, palette, notifications) {}
+      settings(coordinator.soundEngine(), preferences, palette, notifications),
+      about(coordinator, updater, preferences) {}
 
 void PanelModels::registerWithQml() {
   constexpr const char* kModule = "Thwacko";
@@ -29,6 +31,7 @@ void PanelModels::registerWithQml() {
   qmlRegisterSingletonInstance(kModule, 1, 0, "CalibrationScreen", &calibrationScreen);
   qmlRegisterSingletonInstance(kModule, 1, 0, "Activity", &activity);
   qmlRegisterSingletonInstance(kModule, 1, 0, "Settings", &settings);
+  qmlRegisterSingletonInstance(kModule, 1, 0, "About", &about);
   qmlRegisterSingletonInstance(kModule, 1, 0, "Texts", &texts);
   qmlRegisterSingletonInstance(kModule, 1, 0, "Theme", &palette);
 }

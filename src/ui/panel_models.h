@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/about_model.h"
 #include "ui/activity_model.h"
 #include "ui/calibration_model.h"
 #include "ui/calibration_screen_model.h"
@@ -18,13 +19,14 @@ class MainQueue;
 class NotificationCenter;
 class Preferences;
 class ThemePalette;
+class UpdateChecker;
 
 // Every object the panel's views read and write, over one coordinator. registerWithQml()
 // makes them the singletons of the "Thwacko" module: Root, Detector, Modes, Midi, Calibration,
-// CalibrationScreen, Activity, Settings, Texts and Theme (the palette).
+// CalibrationScreen, Activity, Settings, About, Texts and Theme (the palette).
 struct PanelModels {
   PanelModels(Coordinator& coordinator, MainQueue& mainQueue, const Clock& clock, ThemePalette& palette,
-              Preferences& preferences, NotificationCenter& notifications);
+              Preferences& preferences, NotificationCenter& notifications, UpdateChecker& updater);
 
   void registerWithQml();
 
@@ -37,6 +39,7 @@ struct PanelModels {
   CalibrationScreenModel calibrationScreen;
   ActivityModel activity;
   SettingsModel settings;
+  AboutModel about;
   ViewText texts;
 };
 

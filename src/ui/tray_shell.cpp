@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QFile>
 #include <QKeySequence>
 #include <QMenu>
@@ -18,6 +17,7 @@
 
 #include "app/app_shell.h"
 #include "ui/theme_palette.h"
+#include "ui/url_opener.h"
 
 namespace thwacko {
 
@@ -176,10 +176,7 @@ void TrayShell::detachMenu() {
   if (tray_) tray_->setContextMenu(nullptr);
 }
 
-void TrayShell::openURL(const std::string& url) {
-  const QUrl parsed(QString::fromStdString(url), QUrl::StrictMode);
-  if (parsed.isValid() && !parsed.scheme().isEmpty()) QDesktopServices::openUrl(parsed);
-}
+void TrayShell::openURL(const std::string& url) { thwacko::openURL(url); }
 
 void TrayShell::quit() { QCoreApplication::quit(); }
 

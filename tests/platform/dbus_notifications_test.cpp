@@ -7,7 +7,7 @@
 
 #include "common/private_session_bus.h"
 #include "common/wait_until.h"
-#include "notification_test_service.h"
+#include "common/notification_test_service.h"
 
 namespace thwacko {
 namespace {

@@ -11,7 +11,7 @@
 #include "common/https_test_server.h"
 #include "common/private_session_bus.h"
 #include "common/wait_until.h"
-#include "notification_test_service.h"
+#include "common/notification_test_service.h"
 #include "platform/dbus_notifications.h"
 #include "platform/qt_http_client.h"
 #include "platform/qt_main_queue.h"

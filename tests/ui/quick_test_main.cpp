@@ -1,8 +1,9 @@
-// Runs the panel's Quick Tests (tests/ui/qml/tst_*.qml) against the real views and core
-// objects: an in-memory preferences store, a sensor the tests switch on and off, and an audio
-// output whose periods the tests pull.
+// Runs the panel's Quick Tests (tests/ui/qml*/tst_*.qml) against the real views and core
+// objects: an in-memory preferences store, a sensor the tests switch on and off, an audio
+// output whose periods the tests pull, and an update feed on a local HTTPS server.
 #include <QFont>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QObject>
 #include <QQmlEngine>
 #include <QtQuickTest>
@@ -13,33 +14,20 @@
 #include "app/coordinator.h"
 #include "app/in_memory_preferences.h"
 #include "app/notification_center.h"
+#include "app/update_checker.h"
 #include "common/fake_midi_service.h"
+#include "common/https_test_server.h"
+#include "common/no_user_notifications.h"
 #include "common/pulled_audio_output.h"
 #include "common/recording_log.h"
+#include "common/switchable_sensor.h"
+#include "platform/qt_http_client.h"
 #include "platform/qt_main_queue.h"
-#include "sensing/replay_accelerometer.h"
-#include "sensing/sample_report.h"
 #include "ui/panel_models.h"
 #include "ui/theme_palette.h"
+#include "ui/url_catcher.h"
 
 namespace thwacko {
-
-// A sensor that is there only while the test says so; when there it lies still for an hour.
-class SwitchableSensor final : public Accelerometer {
- public:
-  SwitchableSensor(MainQueue& queue, Clock& clock) : still_(stillReports(), queue, clock) {}
-  bool present = true;
-  Wake wakeDrivers() override { return {}; }
-  Listing listCandidates() override { return present ? still_.listCandidates() : Listing{}; }
-
- private:
-  static std::vector<RecordedReport> stillReports() {
-    const SampleReport report = encodeSampleReport({0, 0, -1});
-    return {{secondsToDuration(0), {report.begin(), report.end()}},
-            {secondsToDuration(3600), {report.begin(), report.end()}}};
-  }
-  ReplayAccelerometer still_;
-};
 
 // What the QML tests reach besides the panel's own singletons ("Probe").
 class Probe final : public QObject {
@@ -47,8 +35,14 @@ class Probe final : public QObject {
 
  public:
   Probe(Coordinator& coordinator, SwitchableSensor& sensor, PulledOutput& audio,
-        NotificationCenter& notifications)
-      : coordinator_(coordinator), sensor_(sensor), audio_(audio) {
+        NotificationCenter& notifications, Preferences& preferences, HttpsTestServer& feed,
+        UpdateChecker& updater)
+      : coordinator_(coordinator),
+        sensor_(sensor),
+        audio_(audio),
+        preferences_(preferences),
+        feed_(feed),
+        updater_(updater) {
     appearanceSubscription_ = notifications.observe(kAppearanceChangedNotification,
                                                     [this](const Notification&) { ++appearanceChanges_; });
   }
@@ -67,6 +61,22 @@ class Probe final : public QObject {
     event.gravityZ = -1;
     coordinator_.detector().tapSubject().send(event);
   }
+  // What the update feed says from now on: a version and, unless empty, a download link.
+  Q_INVOKABLE void setFeed(const QString& version, const QString& downloadURL) {
+    QString body = QStringLiteral(R"({"version":"%1")").arg(version);
+    if (!downloadURL.isEmpty()) body += QStringLiteral(R"(,"download_url":"%1")").arg(downloadURL);
+    feed_.setResponse({.body = (body + QLatin1Char('}')).toUtf8()});
+  }
+  Q_INVOKABLE int feedRequests() const { return feed_.requestCount(); }
+  Q_INVOKABLE bool checkingForUpdates() const { return updater_.isChecking(); }
+  Q_INVOKABLE void setLocale(const QString& name) { QLocale::setDefault(QLocale(name)); }
+  Q_INVOKABLE void setTotalTaps(double total) {
+    preferences_.writeInteger(Coordinator::kTotalTapCountKey, static_cast<std::int64_t>(total));
+  }
+  // The last URL handed to the desktop, empty before any.
+  Q_INVOKABLE QString openedURL() const {
+    return browser_.opened.isEmpty() ? QString() : browser_.opened.last();
+  }
   // How often a look was applied (each save posts the change, also for the same choice).
   Q_INVOKABLE int appearanceChanges() const { return appearanceChanges_; }
   // The loudest sample of the next second of audio: above zero once something was played.
@@ -81,6 +91,10 @@ class Probe final : public QObject {
   Coordinator& coordinator_;
   SwitchableSensor& sensor_;
   PulledOutput& audio_;
+  Preferences& preferences_;
+  HttpsTestServer& feed_;
+  UpdateChecker& updater_;
+  UrlCatcher browser_;
   int appearanceChanges_ = 0;
   Subscription appearanceSubscription_;
 };
@@ -97,12 +111,33 @@ class QuickTestSetup final : public QObject {
     midi_ = std::make_unique<FakeMIDIService>(*time_);
     coordinator_ = std::make_unique<Coordinator>(CoordinatorServices{
         preferences_, *queue_, clock_, console_, systemLog_, *sensor_, audio_, *midi_, notifications_});
+    feed_ = std::make_unique<HttpsTestServer>();
+    if (!feed_->started()) qFatal("the update feed server did not start");
+    http_ = std::make_unique<QtHttpClient>(QtHttpClient::Options{{feed_->certificate()}});
+    updater_ =
+        std::make_unique<UpdateChecker>(UpdateChecker::Config{"1.0", feed_->url(), "https://home.example/"},
+                                        *http_, userNotifications_, preferences_, *queue_);
     palette_ = std::make_unique<ThemePalette>();
     models_ = std::make_unique<PanelModels>(*coordinator_, *queue_, clock_, *palette_, preferences_,
-                                            notifications_);
+                                            notifications_, *updater_);
     models_->registerWithQml();
-    probe_ = std::make_unique<Probe>(*coordinator_, *sensor_, audio_, notifications_);
+    probe_ = std::make_unique<Probe>(*coordinator_, *sensor_, audio_, notifications_, preferences_, *feed_,
+                                     *updater_);
     qmlRegisterSingletonInstance("ThwackoTest", 1, 0, "Probe", probe_.get());
+  }
+  // Everything goes while the application still exists: sockets, timers and the bus need it.
+  void cleanupTestCase() {
+    probe_.reset();
+    models_.reset();
+    palette_.reset();
+    updater_.reset();
+    http_.reset();
+    feed_.reset();
+    coordinator_.reset();
+    midi_.reset();
+    sensor_.reset();
+    time_.reset();
+    queue_.reset();
   }
 
  private:
@@ -111,11 +146,15 @@ class QuickTestSetup final : public QObject {
   RecordingLog console_, systemLog_;
   PulledOutput audio_;
   NotificationCenter notifications_;
+  NoUserNotifications userNotifications_;
   std::unique_ptr<QtMainQueue> queue_;
   std::unique_ptr<ManualTime> time_;
   std::unique_ptr<SwitchableSensor> sensor_;
   std::unique_ptr<FakeMIDIService> midi_;
   std::unique_ptr<Coordinator> coordinator_;
+  std::unique_ptr<HttpsTestServer> feed_;
+  std::unique_ptr<QtHttpClient> http_;
+  std::unique_ptr<UpdateChecker> updater_;
   std::unique_ptr<ThemePalette> palette_;
   std::unique_ptr<PanelModels> models_;
   std::unique_ptr<Probe> probe_;

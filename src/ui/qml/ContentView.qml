@@ -28,7 +28,7 @@ Rectangle {
         width: parent.width
         sourceComponent: root.screenName === "main" ? mainScreen
                          : root.screenName === "calibration" ? calibrationScreen
-                         : root.screenName === "incompatible" ? incompatibleScreen : placeholder
+                         : root.screenName === "incompatible" ? incompatibleScreen : aboutScreen
     }
 
     // The settings card hangs below the header's gear, its arrow pointing at it; Escape or a
@@ -88,9 +88,8 @@ Rectangle {
         IncompatibleView {}
     }
 
-    // The About screen is not drawn yet; while it is missing the panel stays empty there.
     Component {
-        id: placeholder
-        Item { implicitHeight: 120 }
+        id: aboutScreen
+        AboutView {}
     }
 }

@@ -1,4 +1,4 @@
-#include "notification_test_service.h"
+#include "common/notification_test_service.h"
 
 #include <QDBusMessage>
 
