@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Draws the panel in each of its states (each mode, light and dark, MIDI on, switched off,
-# activity list open, ripples and a lit picker mid-flight) and writes one PNG per state:
+# Draws the panel in each of its states, light and dark (each mode, MIDI on, switched off,
+# activity list open, ripples and a lit picker mid-flight, settings card, every calibration
+# stage, About with and without an update, the no-sensor screen) and writes one PNG per state:
 #   scripts/screenshots.sh OUTDIR
 # The panel renders on a private X server through OpenGL (Mesa's llvmpipe where there is no
 # GPU). Uses the build in build/ unless THWACKO_BUILD_DIR names another.

@@ -1,8 +1,10 @@
-// thwacko-screenshots OUTDIR: draws the panel in every state worth seeing (each mode, light
-// and dark, MIDI on, switched off, the activity list open, ripples and a lit picker
-// mid-flight) and writes one PNG per state into OUTDIR. It wires the same views and core as
-// thwacko, over an in-memory preferences store and a quiet recorded sensor, so it needs
-// neither a sensor nor the user's settings.
+// thwacko-screenshots OUTDIR: draws the panel in every state worth seeing, light and dark (each
+// mode, MIDI on, switched off, the activity list open, ripples and a lit picker mid-flight, the
+// settings card, every stage of the palm calibration, About with and without an update, and
+// the screen for machines without a sensor) and writes one PNG per state into OUTDIR. It wires
+// the same views and core as thwacko, over an in-memory preferences store, a still sensor that
+// can be unplugged and no update feed, so it needs neither a sensor, the network nor the user's
+// settings.
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -12,32 +14,27 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 
 #include "app/coordinator.h"
 #include "app/in_memory_preferences.h"
 #include "app/notification_center.h"
+#include "app/update_checker.h"
+#include "build_info.h"
+#include "common/no_user_notifications.h"
+#include "common/switchable_sensor.h"
+#include "platform/qt_http_client.h"
 #include "platform/qt_main_queue.h"
 #include "platform/rtaudio_output.h"
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
-#include "sensing/replay_accelerometer.h"
-#include "sensing/sample_report.h"
 #include "ui/panel_models.h"
 #include "ui/theme_palette.h"
 
 namespace {
 
 using namespace thwacko;
-
-// A sensor lying still for ten minutes: listening starts and stays on.
-std::vector<RecordedReport> stillSensor() {
-  const SampleReport report = encodeSampleReport({0, 0, -1});
-  std::vector<RecordedReport> reports;
-  for (int second = 0; second <= 600; ++second)
-    reports.push_back({secondsToDuration(second), std::vector<std::uint8_t>(report.begin(), report.end())});
-  return reports;
-}
 
 void settle(int milliseconds) {
   QEventLoop loop;
@@ -50,6 +47,13 @@ TapEvent tap(double magnitude, double jerkX) {
   event.magnitude = magnitude;
   event.jerkX = jerkX;
   event.jerkZ = 0.01;
+  return event;
+}
+
+// A slap on a palm rest as the detector reports it: the jolt points along x.
+TapEvent slap(double jerkX) {
+  TapEvent event = tap(std::abs(jerkX), jerkX);
+  event.gravityZ = -1;
   return event;
 }
 
@@ -73,14 +77,19 @@ int main(int argc, char** argv) {
   StdoutLog console;
   SystemLog systemLog;
   InMemoryPreferences preferences;
-  ReplayAccelerometer sensor(stillSensor(), mainQueue, clock);
+  SwitchableSensor sensor(mainQueue, clock);
   RtAudioOutput audio;
   RtMidiService midi;
   NotificationCenter notifications;
   Coordinator coordinator(CoordinatorServices{preferences, mainQueue, clock, console, systemLog, sensor,
                                               audio, midi, notifications});
   ThemePalette palette;
-  PanelModels models(coordinator, mainQueue, clock, palette, preferences, notifications);
+  // No feed: every check fails at once; the update is handed over directly further down.
+  QtHttpClient http;
+  NoUserNotifications userNotifications;
+  UpdateChecker updateChecker({build_info::version, "", build_info::homePage}, http, userNotifications,
+                              preferences, mainQueue);
+  PanelModels models(coordinator, mainQueue, clock, palette, preferences, notifications, updateChecker);
   models.registerWithQml();
 
   QQuickView view;
@@ -136,6 +145,55 @@ int main(int argc, char** argv) {
     shoot(qPrintable(QStringLiteral("off-%1").arg(look)));
     coordinator.onToggle(true);
     coordinator.modeStore().setMode(DrumMode::velocity);
+
+    coordinator.onSettingsTap();
+    shoot(qPrintable(QStringLiteral("settings-%1").arg(look)));
+    coordinator.onDismissSettings();
+
+    // The calibration: each stage, the right side part-way with its ripples, then both ways
+    // of ending (sides told apart, or pointing the same way).
+    auto calibrationShot = [&](const char* stage, int waitMs = 450) {
+      shoot(qPrintable(QStringLiteral("calibration-%1-%2").arg(QString::fromLatin1(stage)).arg(look)),
+            waitMs);
+    };
+    TapStream& taps = coordinator.detector().tapSubject();
+    coordinator.onCalibratePalms();
+    calibrationShot("right");
+    taps.send(slap(0.3));
+    taps.send(slap(0.3));
+    calibrationShot("right-progress", 150);
+    taps.send(slap(0.3));
+    taps.send(slap(-0.3));
+    calibrationShot("left", 1200);
+    taps.send(slap(-0.3));
+    taps.send(slap(-0.3));
+    calibrationShot("done", 1100);
+    settle(1000);  // the screen closes itself 1.5 s after a stored calibration
+    coordinator.onCalibratePalms();
+    for (int i = 0; i < 6; ++i) taps.send(slap(0.3));
+    calibrationShot("bad-result", 1100);
+    coordinator.onCalibrationFinished();
+
+    coordinator.onAbout();
+    shoot(qPrintable(QStringLiteral("about-%1").arg(look)));
+    coordinator.onBack();
+  }
+
+  updateChecker.applyFeed(UpdateFeed{"9.9", std::nullopt, std::nullopt, "https://thwacko.example/download"});
+  for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
+    palette.setForcedColorScheme(scheme);
+    coordinator.onAbout();
+    shoot(qPrintable(QStringLiteral("about-update-%1").arg(scheme == ColorScheme::light ? "light" : "dark")));
+    coordinator.onBack();
+  }
+
+  // Last: once shown, the screen for machines without a sensor stays.
+  sensor.present = false;
+  coordinator.onToggle(false);
+  coordinator.onToggle(true);
+  for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
+    palette.setForcedColorScheme(scheme);
+    shoot(qPrintable(QStringLiteral("incompatible-%1").arg(scheme == ColorScheme::light ? "light" : "dark")));
   }
   return failures == 0 ? 0 : 1;
 }
