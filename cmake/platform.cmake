@@ -16,5 +16,5 @@ thwacko_warnings(thwacko_platform)
 # The tray application over the back ends.
 include(cmake/ui.cmake)
 
-# Command-line tools over the back ends (thwacko-record) and the udev rule for the sensor.
+# Command-line tools over the back ends (thwacko-record, thwacko-replay, thwacko-sensor-id).
 add_subdirectory(tools)

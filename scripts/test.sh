@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and runs the whole test suite:
 #   1. the full build (core, platform back ends, tools) and every test, against real components;
+#      then the Debian package built from it, unpacked and started (scripts/package-check.sh);
 #   2. the core and its tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the tests that cross threads (audio mixer, lock-free queue) under ThreadSanitizer.
 set -euo pipefail
@@ -12,6 +13,7 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+bash scripts/package-check.sh build
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTHWACKO_CORE_ONLY=ON \
   -DTHWACKO_BUILD_BENCH=OFF -DTHWACKO_SANITIZE=address,undefined
