@@ -18,8 +18,8 @@ packages=(
   qt6-declarative-dev qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-controls
   qml6-module-qtquick-templates qml6-module-qtquick-layouts qml6-module-qtqml-workerscript
   qml6-module-qtquick-shapes fonts-inter qt6-wayland
-  # panel tests and screenshots: Quick Test, a virtual X server with llvmpipe OpenGL
-  qml6-module-qttest qt6-declarative-dev-tools xvfb xauth x11-utils libgl1-mesa-dri
+  # panel tests and screenshots: Quick Test, a virtual X server with llvmpipe OpenGL, keystrokes
+  qml6-module-qttest qt6-declarative-dev-tools xvfb xauth x11-utils xdotool libgl1-mesa-dri
   # HTTPS feed server (certificate made by openssl; system CA store) and private D-Bus for the tests
   openssl ca-certificates dbus-daemon
   # the application icon's PNGs; the Debian package (dpkg-shlibdeps, file) and its check

@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QPainter>
+#include <QQmlEngine>
 #include <QQmlError>
 #include <QQuickView>
 #include <QScreen>
@@ -94,6 +95,9 @@ void TrayShell::createPanel() {
     QGuiApplication::setQuitOnLastWindowClosed(true);
   }
   panel_->setResizeMode(QQuickView::SizeViewToRootObject);
+  // Qt.quit() in the views (Quit, Ctrl+Q) ends the application, once the click has been handled.
+  connect(panel_->engine(), &QQmlEngine::quit, QCoreApplication::instance(), &QCoreApplication::quit,
+          Qt::QueuedConnection);
   panel_->setSource(rootView_);
   for (const QQmlError& error : panel_->errors()) std::fprintf(stderr, "%s\n", qPrintable(error.toString()));
   connect(panel_.get(), &QWindow::visibleChanged, this, [this](bool visible) {

@@ -41,17 +41,40 @@ class PrivateXServer {
   // Top-level windows titled "thwacko" that are mapped, with their sizes ("340x407").
   QStringList viewableThwackoWindows() const {
     QStringList sizes;
+    for (const auto& [id, size] : viewableThwackoWindowList()) sizes << size;
+    return sizes;
+  }
+
+  // Gives the window the keyboard and types the keys ("ctrl+q") as a user would.
+  bool typeInto(const QString& keys) const {
+    const auto windows = viewableThwackoWindowList();
+    if (windows.isEmpty()) return false;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display_);
+    for (const QStringList& arguments : {QStringList{QStringLiteral("windowfocus"), windows.first().first},
+                                         QStringList{QStringLiteral("key"), keys}}) {
+      QProcess xdotool;
+      xdotool.setProcessEnvironment(env);
+      xdotool.start(QStringLiteral("xdotool"), arguments);
+      if (!xdotool.waitForFinished(5000) || xdotool.exitCode() != 0) return false;
+    }
+    return true;
+  }
+
+ private:
+  // Each mapped "thwacko" window's id and size.
+  QList<std::pair<QString, QString>> viewableThwackoWindowList() const {
+    QList<std::pair<QString, QString>> windows;
     const QString tree = run({QStringLiteral("-root"), QStringLiteral("-tree")});
     static const QRegularExpression line(QStringLiteral("(0x[0-9a-f]+) \"thwacko\":.*?(\\d+x\\d+)\\+"));
     for (auto match = line.globalMatch(tree); match.hasNext();) {
       const auto found = match.next();
       if (run({QStringLiteral("-id"), found.captured(1)}).contains(QStringLiteral("IsViewable")))
-        sizes << found.captured(2);
+        windows.append({found.captured(1), found.captured(2)});
     }
-    return sizes;
+    return windows;
   }
 
- private:
   QString run(QStringList arguments) const {
     QProcess info;
     info.start(QStringLiteral("xwininfo"), QStringList{QStringLiteral("-display"), display_} + arguments);
@@ -100,6 +123,16 @@ TEST_F(ThwackoAppTest, WithoutATrayThePanelOpensAsAnOrdinaryWindow) {
   ASSERT_TRUE(waitUntil([&] { return !x.viewableThwackoWindows().isEmpty(); }, 20000));
   EXPECT_TRUE(x.viewableThwackoWindows().first().startsWith(QStringLiteral("340x")));
   EXPECT_EQ(app.state(), QProcess::Running);
+}
+
+TEST_F(ThwackoAppTest, QuittingFromThePanelEndsTheProcessAtOnce) {
+  start();
+  ASSERT_TRUE(waitUntil([&] { return !x.viewableThwackoWindows().isEmpty(); }, 20000));
+  // Ctrl+Q and the Quit button of the no-sensor screen both ask the views' engine to quit.
+  ASSERT_TRUE(x.typeInto(QStringLiteral("ctrl+q")));
+  ASSERT_TRUE(app.waitForFinished(5000)) << "still running after Ctrl+Q";
+  EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(app.exitCode(), 0);
 }
 
 TEST_F(ThwackoAppTest, WithATrayItRegistersItsItemAndOpensThePanelByItself) {
