@@ -3,6 +3,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <QAbstractEventDispatcher>
 #include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
@@ -17,6 +18,13 @@ QtMainQueue::QtMainQueue() : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   if (wakeFd_ < 0) throw std::runtime_error("eventfd failed");
   wakeNotifier_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
   QObject::connect(wakeNotifier_.get(), &QSocketNotifier::activated, &context_, [this] { runQueued(); });
+  // Tasks queued while the loop handles its events run just before it waits again, so a report
+  // and the update it queues cost one wake-up, not two; the eventfd still wakes a loop that is
+  // only polled (processEvents without waiting) or was already waiting.
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &context_, [this] {
+      if (!queued_.empty()) runQueued();
+    });
   queued_.reserve(8);
   running_.reserve(8);
 }
@@ -51,6 +59,10 @@ void QtMainQueue::cancel(QueuedTask& task) {
 }
 
 void QtMainQueue::runQueued() {
+  // A task that spins an event loop of its own (a menu, a dialog) leaves the rest of its turn
+  // to finish first; what it queues meanwhile waits for the next turn.
+  if (runningQueued_) return;
+  runningQueued_ = true;
   std::uint64_t count = 0;
   [[maybe_unused]] const auto read = ::read(wakeFd_, &count, sizeof count);
   // Tasks queued while these run wait for the next turn of the loop.
@@ -59,6 +71,12 @@ void QtMainQueue::runQueued() {
     if (QueuedTask* task = running_[i]) run(*task);
   }
   running_.clear();
+  runningQueued_ = false;
+  // Queued during the turn: make sure a loop that goes on to wait still wakes for them.
+  if (!queued_.empty()) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
+  }
 }
 
 }  // namespace thwacko

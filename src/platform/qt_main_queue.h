@@ -11,8 +11,8 @@ namespace thwacko {
 
 // The main queue on the Qt event loop of the thread that creates it. Posted and delayed tasks
 // are queued calls and precise single-shot timers; tasks still waiting when the queue is
-// destroyed never run. Queued tasks (QueuedTask) wake the loop through an eventfd, so posting
-// one allocates nothing; they run in posting order among themselves.
+// destroyed never run. Queued tasks (QueuedTask) run in posting order among themselves, just
+// before the loop next waits, or when an eventfd wakes it; posting one allocates nothing.
 class QtMainQueue final : public MainQueue {
  public:
   QtMainQueue();
@@ -33,6 +33,7 @@ class QtMainQueue final : public MainQueue {
   std::unique_ptr<QSocketNotifier> wakeNotifier_;
   std::vector<QueuedTask*> queued_;
   std::vector<QueuedTask*> running_;
+  bool runningQueued_ = false;
 };
 
 }  // namespace thwacko

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,26 @@ TEST(QtMainQueue, QueuedTasksCoalesceAndStopWhenCancelled) {
   EXPECT_EQ(cancelledRuns, 0);
   update.post();  // posts again once it has run
   ASSERT_TRUE(waitUntil([&] { return updates == 2; }));
+}
+
+TEST(QtMainQueue, ATaskRunningItsOwnEventLoopDoesNotReenterTheQueue) {
+  QtMainQueue queue;
+  std::vector<std::string> order;
+  QueuedTask later(queue, [&] { order.push_back("later"); });
+  QueuedTask nested(queue, [&] {
+    order.push_back("nested begins");
+    later.post();
+    QEventLoop loop;  // what a modal menu or dialog does
+    QTimer::singleShot(30, &loop, &QEventLoop::quit);
+    loop.exec();
+    order.push_back("nested ends");
+  });
+  QueuedTask after(queue, [&] { order.push_back("after"); });
+  nested.post();
+  after.post();
+  ASSERT_TRUE(waitUntil([&] { return order.size() == 4; }));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(order, (std::vector<std::string>{"nested begins", "nested ends", "after", "later"}));
 }
 
 TEST(QtMainQueue, TasksOfADestroyedQueueNeverRun) {
