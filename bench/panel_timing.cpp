@@ -20,7 +20,6 @@
 
 #include "app/app_shell.h"
 #include "app/coordinator.h"
-#include "app/in_memory_preferences.h"
 #include "app/notification_center.h"
 #include "app/update_checker.h"
 #include "common/fake_sensor_tree.h"
@@ -33,6 +32,7 @@
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
 #include "sensing/sample_report.h"
+#include "support/in_memory_preferences.h"
 #include "ui/panel_models.h"
 #include "ui/theme_palette.h"
 #include "ui/tray_shell.h"

@@ -10,11 +10,11 @@
 #include <cstdlib>
 
 #include "app/coordinator.h"
-#include "app/in_memory_preferences.h"
 #include "common/fake_midi_service.h"
 #include "common/pulled_audio_output.h"
 #include "sensing/replay_accelerometer.h"
 #include "sensing/sample_report.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace {

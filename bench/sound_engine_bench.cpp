@@ -5,10 +5,10 @@
 
 #include <vector>
 
-#include "app/in_memory_preferences.h"
 #include "common/allocation_counter.h"
 #include "common/pulled_audio_output.h"
 #include "output/sound_engine.h"
+#include "support/in_memory_preferences.h"
 
 namespace thwacko {
 namespace {

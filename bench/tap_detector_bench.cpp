@@ -14,9 +14,9 @@
 #include <new>
 #include <vector>
 
-#include "app/in_memory_preferences.h"
 #include "sensing/composite_accelerometer.h"
 #include "sensing/tap_detector.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace {

@@ -12,13 +12,13 @@
 #include <fstream>
 #include <string_view>
 
-#include "app/in_memory_preferences.h"
 #include "platform/hidraw_accelerometer.h"
 #include "platform/iio_accelerometer.h"
 #include "platform/qt_main_queue.h"
 #include "sensing/composite_accelerometer.h"
 #include "sensing/report_recorder.h"
 #include "sensing/tap_detector.h"
+#include "support/in_memory_preferences.h"
 
 namespace {
 

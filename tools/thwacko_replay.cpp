@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "app/coordinator.h"
-#include "app/in_memory_preferences.h"
 #include "app/notification_center.h"
 #include "platform/qsettings_preferences.h"
 #include "platform/qt_main_queue.h"
@@ -28,6 +27,7 @@
 #include "platform/system_log.h"
 #include "sensing/recording.h"
 #include "sensing/replay_accelerometer.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace {

@@ -18,7 +18,6 @@
 #include <cstdio>
 
 #include "app/coordinator.h"
-#include "app/in_memory_preferences.h"
 #include "app/notification_center.h"
 #include "app/update_checker.h"
 #include "build_info.h"
@@ -29,6 +28,7 @@
 #include "platform/rtaudio_output.h"
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
+#include "support/in_memory_preferences.h"
 #include "ui/panel_models.h"
 #include "ui/theme_palette.h"
 

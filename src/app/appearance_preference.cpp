@@ -4,7 +4,7 @@
 
 #include "app/application_appearance.h"
 #include "app/notification_center.h"
-#include "app/preferences.h"
+#include "support/preferences.h"
 
 namespace thwacko {
 

@@ -8,7 +8,6 @@
 
 #include "app/event_log.h"
 #include "app/notification_center.h"
-#include "app/preferences.h"
 #include "modes/drum_sound.h"
 #include "modes/mode_store.h"
 #include "modes/palm_calibration_store.h"
@@ -16,6 +15,7 @@
 #include "output/sound_engine.h"
 #include "sensing/tap_detector.h"
 #include "support/lifetime.h"
+#include "support/preferences.h"
 #include "support/subject.h"
 
 namespace thwacko {

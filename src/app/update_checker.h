@@ -6,12 +6,12 @@
 #include <string_view>
 
 #include "app/http_client.h"
-#include "app/preferences.h"
 #include "app/update_feed.h"
 #include "app/user_notifications.h"
 #include "support/lifetime.h"
 #include "support/main_queue.h"
 #include "support/observable.h"
+#include "support/preferences.h"
 
 namespace thwacko {
 

@@ -2,12 +2,12 @@
 
 #include <functional>
 
-#include "app/preferences.h"
 #include "modes/drum_mode.h"
 #include "modes/experimental_lr_config.h"
 #include "modes/split_config.h"
 #include "modes/velocity_config.h"
 #include "support/observable.h"
+#include "support/preferences.h"
 #include "support/subscription.h"
 
 namespace thwacko {

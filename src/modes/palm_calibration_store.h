@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "app/preferences.h"
 #include "modes/palm_calibration.h"
 #include "support/observable.h"
+#include "support/preferences.h"
 #include "support/subscription.h"
 
 namespace thwacko {

@@ -3,8 +3,8 @@
 #include <string_view>
 #include <utility>
 
-#include "app/preferences.h"
 #include "modes/json_record.h"
+#include "support/preferences.h"
 
 namespace thwacko {
 

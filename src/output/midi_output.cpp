@@ -3,9 +3,9 @@
 #include <limits>
 #include <string>
 
-#include "app/preferences.h"
 #include "support/log_sink.h"
 #include "support/main_queue.h"
+#include "support/preferences.h"
 
 namespace thwacko {
 namespace {

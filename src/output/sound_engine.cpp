@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "app/preference_value.h"
+#include "support/preference_value.h"
 
 namespace thwacko {
 namespace {

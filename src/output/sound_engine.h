@@ -4,13 +4,13 @@
 #include <string>
 #include <string_view>
 
-#include "app/preferences.h"
 #include "modes/drum_sound.h"
 #include "output/audio_output.h"
 #include "output/drum_synth.h"
 #include "output/voice_mixer.h"
 #include "support/log_sink.h"
 #include "support/observable.h"
+#include "support/preferences.h"
 
 namespace thwacko {
 

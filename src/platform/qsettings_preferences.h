@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 
-#include "app/in_memory_preferences.h"
-#include "app/preferences.h"
+#include "support/in_memory_preferences.h"
 #include "support/log_sink.h"
+#include "support/preferences.h"
 
 // Declared, not included: Qt's headers define "slots" as a macro, which must not reach the
 // core headers above in any file that includes this one.

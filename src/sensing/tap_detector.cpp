@@ -9,7 +9,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/preferences.h"
+#include "support/preferences.h"
 
 namespace thwacko {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/preferences.h"
+#include "support/preferences.h"
 
 namespace thwacko {
 

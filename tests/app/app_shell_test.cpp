@@ -6,8 +6,8 @@
 
 #include "app/appearance_preference.h"
 #include "app/application_appearance.h"
-#include "app/in_memory_preferences.h"
 #include "app/notification_center.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace thwacko {

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/in_memory_preferences.h"
 #include "common/fake_midi_service.h"
 #include "common/pulled_audio_output.h"
 #include "common/recording_log.h"
 #include "output/drum_synth.h"
 #include "sensing/replay_accelerometer.h"
 #include "sensing/sample_report.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace thwacko {

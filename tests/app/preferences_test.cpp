@@ -1,4 +1,4 @@
-#include "app/in_memory_preferences.h"
+#include "support/in_memory_preferences.h"
 
 #include <gtest/gtest.h>
 

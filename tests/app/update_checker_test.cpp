@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/in_memory_preferences.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace thwacko {

@@ -8,13 +8,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/in_memory_preferences.h"
 #include "modes/experimental_lr_config.h"
 #include "modes/json_record.h"
 #include "modes/mode_store.h"
 #include "modes/palm_calibration_store.h"
 #include "modes/split_config.h"
 #include "modes/velocity_config.h"
+#include "support/in_memory_preferences.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <optional>
 
-#include "app/in_memory_preferences.h"
 #include "sensing/composite_accelerometer.h"
 #include "sensing/tap_detector.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace {

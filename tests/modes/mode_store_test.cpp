@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/in_memory_preferences.h"
+#include "support/in_memory_preferences.h"
 
 namespace thwacko {
 namespace {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <memory>
 
-#include "app/in_memory_preferences.h"
 #include "modes/palm_calibration_store.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace thwacko {

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <vector>
 
-#include "app/in_memory_preferences.h"
 #include "modes/json_record.h"
 #include "modes/palm_calibration_store.h"
+#include "support/in_memory_preferences.h"
 
 namespace thwacko {
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/in_memory_preferences.h"
 #include "common/fake_midi_service.h"
 #include "common/recording_log.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace thwacko {

@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/in_memory_preferences.h"
 #include "common/allocation_counter.h"
 #include "common/pulled_audio_output.h"
 #include "common/recording_log.h"
+#include "support/in_memory_preferences.h"
 
 namespace thwacko {
 namespace {

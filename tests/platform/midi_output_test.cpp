@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/in_memory_preferences.h"
 #include "common/jack_midi_reader.h"
 #include "common/jack_server.h"
 #include "common/recording_log.h"
 #include "platform/rtmidi_service.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace thwacko {

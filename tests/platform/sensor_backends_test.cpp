@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/in_memory_preferences.h"
 #include "common/fake_sensor_tree.h"
 #include "common/recording_log.h"
 #include "common/wait_until.h"
@@ -21,6 +20,7 @@
 #include "sensing/composite_accelerometer.h"
 #include "sensing/sample_report.h"
 #include "sensing/tap_detector.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace thwacko {

@@ -6,15 +6,15 @@
 #include <optional>
 #include <vector>
 
-#include "app/in_memory_preferences.h"
 #include "app/update_checker.h"
 #include "common/https_test_server.h"
+#include "common/notification_test_service.h"
 #include "common/private_session_bus.h"
 #include "common/wait_until.h"
-#include "common/notification_test_service.h"
 #include "platform/dbus_notifications.h"
 #include "platform/qt_http_client.h"
 #include "platform/qt_main_queue.h"
+#include "support/in_memory_preferences.h"
 
 namespace thwacko {
 namespace {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/in_memory_preferences.h"
 #include "common/recording_log.h"
 #include "sensing/replay_accelerometer.h"
 #include "sensing/report_recorder.h"
 #include "sensing/sample_report.h"
 #include "sensing/tap_detector.h"
+#include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
 namespace thwacko {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/in_memory_preferences.h"
+#include "support/in_memory_preferences.h"
 
 namespace thwacko {
 namespace {

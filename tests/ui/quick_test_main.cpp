@@ -12,7 +12,6 @@
 #include <memory>
 
 #include "app/coordinator.h"
-#include "app/in_memory_preferences.h"
 #include "app/notification_center.h"
 #include "app/update_checker.h"
 #include "common/fake_midi_service.h"
@@ -23,6 +22,7 @@
 #include "common/switchable_sensor.h"
 #include "platform/qt_http_client.h"
 #include "platform/qt_main_queue.h"
+#include "support/in_memory_preferences.h"
 #include "ui/panel_models.h"
 #include "ui/theme_palette.h"
 #include "ui/url_catcher.h"

@@ -8,7 +8,6 @@
 #include <QUrl>
 
 #include "app/app_shell.h"
-#include "app/in_memory_preferences.h"
 #include "app/notification_center.h"
 #include "app/update_checker.h"
 #include "common/https_test_server.h"
@@ -19,6 +18,7 @@
 #include "platform/qt_http_client.h"
 #include "platform/qt_main_queue.h"
 #include "support/clock.h"
+#include "support/in_memory_preferences.h"
 #include "ui/theme_palette.h"
 #include "ui/tray_shell.h"
 #include "ui/url_catcher.h"

@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "support/preferences.h"
 
 namespace thwacko {
 

@@ -1,4 +1,4 @@
-#include "app/preference_value.h"
+#include "support/preference_value.h"
 
 #include <charconv>
 #include <cmath>

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/preference_value.h"
+#include "support/preference_value.h"
 #include "support/subscription.h"
 
 namespace thwacko {

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "app/preferences.h"
+#include "support/preferences.h"
 #include "support/subject.h"
 
 namespace thwacko {
