@@ -75,8 +75,9 @@ class TimedSensor final : public Accelerometer {
     void startDelivery(std::span<std::uint8_t> buffer, ReportHandler onReport, LossHandler onLost) override {
       device_->startDelivery(
           buffer,
-          [this, onReport = std::move(onReport)](const std::uint8_t* bytes, std::size_t length) {
-            onReport(bytes, length);
+          [this, onReport = std::move(onReport)](const std::uint8_t* bytes, std::size_t length,
+                                                 Duration age) {
+            onReport(bytes, length, age);
             const std::int64_t done = monotonicNanoseconds();
             std::uint64_t written = 0;
             std::memcpy(&written, bytes + 18, 4);

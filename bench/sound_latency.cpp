@@ -26,9 +26,9 @@ using Clock = std::chrono::steady_clock;
 class StampingOutput final : public AudioOutput, private AudioRenderer {
  public:
   explicit StampingOutput(AudioOutput& inner) : inner_(inner) {}
-  std::optional<std::string> start(AudioRenderer& renderer) override {
+  std::optional<std::string> start(AudioRenderer& renderer, Events events) override {
     renderer_ = &renderer;
-    return inner_.start(*this);
+    return inner_.start(*this, std::move(events));
   }
   void stop() override { inner_.stop(); }
   std::string apiName() const override { return inner_.apiName(); }
@@ -37,6 +37,7 @@ class StampingOutput final : public AudioOutput, private AudioRenderer {
   Clock::time_point lastOnset() const { return Clock::time_point(Clock::duration(lastOnset_.load())); }
 
  private:
+  void discardPending() noexcept override { renderer_->discardPending(); }
   void render(std::span<float> mono) noexcept override {
     renderer_->render(mono);
     if (!mono.empty() && mono[0] == 0.4f) {

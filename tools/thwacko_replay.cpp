@@ -72,7 +72,7 @@ int fail(const std::string& message) {
 // Audio that goes nowhere: the engine runs, nothing is opened.
 class NoAudio final : public AudioOutput {
  public:
-  std::optional<std::string> start(AudioRenderer&) override { return std::nullopt; }
+  std::optional<std::string> start(AudioRenderer&, Events) override { return std::nullopt; }
   void stop() override {}
   std::string apiName() const override { return "none"; }
 };

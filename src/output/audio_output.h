@@ -1,34 +1,50 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace thwacko {
 
-// What an audio output calls on its real-time thread to get the next samples. render() must
-// fill every sample and must not allocate, free, lock, log or wait.
+// What an audio output calls on its real-time thread to get the next samples. Neither call may
+// allocate, free, lock, log or wait.
 class AudioRenderer {
  public:
   virtual ~AudioRenderer() = default;
   // One channel at 44100 Hz; the output copies it to every channel it plays.
   virtual void render(std::span<float> mono) noexcept = 0;
+  // Called on the audio thread before the first render() of a stream that (re)connected after
+  // its server went away: hits queued while nothing was rendering are dropped, never played late.
+  virtual void discardPending() noexcept = 0;
 };
 
 // The sound device: plays what a renderer produces. Called from the main thread only.
 class AudioOutput {
  public:
+  // Told on the main thread: the running output lost its audio server (reason in plain words),
+  // and later that it plays again. The output reconnects by itself; neither is ever called
+  // before start() succeeded or after stop().
+  struct Events {
+    std::function<void(std::string_view reason)> lost;
+    std::function<void()> restored;
+  };
+
   virtual ~AudioOutput() = default;
 
   // Opens the output at 44100 Hz and starts calling renderer.render() from the audio thread
   // until stop(). The renderer must outlive the running stream. Returns the back end's error
   // text when the output cannot be opened or started (it is then not running).
-  virtual std::optional<std::string> start(AudioRenderer& renderer) = 0;
+  virtual std::optional<std::string> start(AudioRenderer& renderer, Events events) = 0;
   // Stops and closes the output; once it returns, render() is no longer called. Harmless when
   // not running.
   virtual void stop() = 0;
-  // The audio system in use, e.g. "JACK", "PulseAudio" or "ALSA"; empty before a start.
+  // The audio system in use ("PipeWire", "JACK", "PulseAudio", "ALSA"); empty when not running.
   virtual std::string apiName() const = 0;
+  // The delay the server reports from a rendered frame to the speakers, in seconds; none when
+  // not running or unknown.
+  virtual std::optional<double> latencySeconds() const { return std::nullopt; }
 };
 
 }  // namespace thwacko

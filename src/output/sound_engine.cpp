@@ -44,7 +44,7 @@ SoundEngine::SoundEngine(AudioOutput& output, Preferences& preferences, LogSink&
       volume_(storedVolume(preferences)),
       voices_(synthesizeAll()),
       mixer_(voices_, mixerGain(volume_.get())) {
-  if (auto failure = output_.start(mixer_)) {
+  if (auto failure = output_.start(mixer_, {})) {
     log_.write("[SoundEngine] start failed: " + *failure);
     return;
   }

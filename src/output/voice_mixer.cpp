@@ -16,6 +16,12 @@ bool VoiceMixer::trigger(DrumSound sound, float gain) noexcept {
   return commands_.push(Command{static_cast<std::uint8_t>(index(sound)), gain});
 }
 
+void VoiceMixer::discardPending() noexcept {
+  while (commands_.pop()) {
+  }
+  for (Player& player : players_) player.position = player.length;
+}
+
 void VoiceMixer::render(std::span<float> mono) noexcept {
   while (const auto command = commands_.pop()) {
     Player& player = players_[command->voice];

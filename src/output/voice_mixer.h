@@ -35,6 +35,8 @@ class VoiceMixer final : public AudioRenderer {
 
   // Audio thread.
   void render(std::span<float> mono) noexcept override;
+  // Audio thread. Drops the queued hits and silences every player.
+  void discardPending() noexcept override;
 
  private:
   struct Command {

@@ -38,7 +38,7 @@ class HidrawDevice final : public AccelerometerDevice {
       const LossHandler onLost = std::move(onLost_);
       onLost(*read.lost);
     } else if (read.length > 0) {
-      onReport_(buffer_.data(), read.length);
+      onReport_(buffer_.data(), read.length, Duration::zero());
     }
   }
 

@@ -204,7 +204,7 @@ class IioDevice final : public AccelerometerDevice {
       const SampleReport report = encodeSampleReport(sample(stream_.data() + at));
       const std::size_t length = std::min(report.size(), buffer_.size());
       std::memcpy(buffer_.data(), report.data(), length);
-      onReport_(buffer_.data(), length);
+      onReport_(buffer_.data(), length, Duration::zero());
       if (alive.expired() || !delivering_) return;  // the handler stopped or destroyed us
     }
     std::memmove(stream_.data(), stream_.data() + at, filled_ - at);

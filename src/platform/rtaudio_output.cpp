@@ -18,7 +18,7 @@ RtAudioOutput::RtAudioOutput() = default;
 
 RtAudioOutput::~RtAudioOutput() { stop(); }
 
-std::optional<std::string> RtAudioOutput::start(AudioRenderer& renderer) {
+std::optional<std::string> RtAudioOutput::start(AudioRenderer& renderer, Events) {
   stop();
   try {
     audio_ = std::make_unique<RtAudio>();

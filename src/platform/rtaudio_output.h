@@ -25,7 +25,7 @@ class RtAudioOutput final : public AudioOutput {
   RtAudioOutput(const RtAudioOutput&) = delete;
   RtAudioOutput& operator=(const RtAudioOutput&) = delete;
 
-  std::optional<std::string> start(AudioRenderer& renderer) override;
+  std::optional<std::string> start(AudioRenderer& renderer, Events events) override;
   void stop() override;
   std::string apiName() const override;
 

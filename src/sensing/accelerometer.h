@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/clock.h"
+
 namespace thwacko {
 
 // The usage page and usage that identify the accelerometer among HID devices.
@@ -34,7 +36,9 @@ struct SensorIdentity {
 // An opened sensor. Reports arrive on the main thread, each read into the caller's buffer.
 class AccelerometerDevice {
  public:
-  using ReportHandler = std::function<void(const std::uint8_t* bytes, std::size_t length)>;
+  // `age`: how long before this call the sample was taken, as far as the back end knows (a
+  // hardware timestamp of a batched sample); zero when it was taken just now.
+  using ReportHandler = std::function<void(const std::uint8_t* bytes, std::size_t length, Duration age)>;
   using LossHandler = std::function<void(std::string_view reason)>;
 
   virtual ~AccelerometerDevice() = default;

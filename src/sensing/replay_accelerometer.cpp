@@ -58,7 +58,7 @@ class ReplayDevice final : public AccelerometerDevice {
     const std::size_t length = std::min(bytes.size(), buffer_.size());
     std::memcpy(buffer_.data(), bytes.data(), length);
     scheduleNext();  // before the handler, which may stop delivery or destroy this device
-    onReport_(buffer_.data(), length);
+    onReport_(buffer_.data(), length, Duration::zero());
   }
 
   Reports reports_;

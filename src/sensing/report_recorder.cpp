@@ -20,11 +20,12 @@ class RecordedDevice final : public AccelerometerDevice {
     if (!state_->start) state_->start = state_->clock.now();
     device_->startDelivery(
         buffer,
-        [state = state_, onReport = std::move(onReport)](const std::uint8_t* bytes, std::size_t length) {
+        [state = state_, onReport = std::move(onReport)](const std::uint8_t* bytes, std::size_t length,
+                                                         Duration age) {
           state->out << formatRecordedReport(state->clock.now() - *state->start, std::span(bytes, length))
                      << std::endl;
           ++state->count;
-          onReport(bytes, length);
+          onReport(bytes, length, age);
         },
         std::move(onLost));
   }

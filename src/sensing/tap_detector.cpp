@@ -152,7 +152,8 @@ void TapDetector::start() {
   hidDevice_ = std::move(device);
   reportBuffer_ = std::make_unique<ReportBuffer>();
   hidDevice_->startDelivery(
-      *reportBuffer_, [this](const std::uint8_t* bytes, std::size_t length) { handleReport(bytes, length); },
+      *reportBuffer_,
+      [this](const std::uint8_t* bytes, std::size_t length, Duration) { handleReport(bytes, length); },
       [this](std::string_view reason) { deviceLost(reason); });
   isListening_.set(true);
   resetDetection();

@@ -15,7 +15,7 @@ class PulledOutput final : public AudioOutput {
   AudioRenderer* renderer = nullptr;
   int stops = 0;
 
-  std::optional<std::string> start(AudioRenderer& r) override {
+  std::optional<std::string> start(AudioRenderer& r, Events) override {
     if (failure) return failure;
     renderer = &r;
     return std::nullopt;

@@ -174,7 +174,7 @@ class ThreadedOutput final : public AudioOutput {
   explicit ThreadedOutput(std::size_t frames) : captured_(frames, 0.0f) {}
   ~ThreadedOutput() override { stop(); }
 
-  std::optional<std::string> start(AudioRenderer& renderer) override {
+  std::optional<std::string> start(AudioRenderer& renderer, Events) override {
     thread_ = std::thread([this, &renderer] {
       testing::AllocationWatch watch;
       std::size_t done = 0;

@@ -72,14 +72,15 @@ class JackCapture {
 class WatchedOutput final : public AudioOutput, private AudioRenderer {
  public:
   explicit WatchedOutput(AudioOutput& inner) : inner_(inner) {}
-  std::optional<std::string> start(AudioRenderer& renderer) override {
+  std::optional<std::string> start(AudioRenderer& renderer, Events events) override {
     renderer_ = &renderer;
-    return inner_.start(*this);
+    return inner_.start(*this, std::move(events));
   }
   void stop() override { inner_.stop(); }
   std::string apiName() const override { return inner_.apiName(); }
 
  private:
+  void discardPending() noexcept override { renderer_->discardPending(); }
   void render(std::span<float> mono) noexcept override {
     testing::AllocationWatch watch;
     renderer_->render(mono);

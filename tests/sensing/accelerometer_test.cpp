@@ -107,7 +107,7 @@ class DetectorStartTest : public ::testing::Test {
   void deliver(double x, double y, double z) {
     const SampleReport report = encodeSampleReport({x, y, z});
     std::copy(report.begin(), report.end(), journal.buffer.begin());
-    journal.onReport(journal.buffer.data(), report.size());
+    journal.onReport(journal.buffer.data(), report.size(), Duration::zero());
   }
 
   Journal journal;
