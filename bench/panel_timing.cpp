@@ -41,11 +41,6 @@ namespace {
 
 using namespace thwacko;
 
-class SilentLog final : public LogSink {
- public:
-  void write(std::string_view) override {}
-};
-
 // The HID descriptor of the accelerometer: vendor page 0xFF00, usage 3.
 constexpr std::uint8_t kAccelerometerDescriptor[] = {0x06, 0x00, 0xFF, 0x09, 0x03, 0xA1, 0x01, 0xC0};
 
@@ -117,7 +112,7 @@ int main(int argc, char** argv) {
 
   QtMainQueue mainQueue;
   SystemClock clock;
-  SilentLog console;
+  NullLog console;
   SystemLog systemLog;
   InMemoryPreferences preferences;
   HidrawAccelerometer sensor(tree.root());

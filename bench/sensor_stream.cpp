@@ -47,11 +47,6 @@ double cpuSeconds() {
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-class DiscardLog final : public LogSink {
- public:
-  void write(std::string_view) override {}
-};
-
 // Sits between the back end and the detector and notes, for each report, how long after its
 // write handleReport returned. The writer puts its write time (monotonic ns) in bytes 18 to 21
 // and 0 to 3, which the detector does not interpret.
@@ -170,7 +165,7 @@ int run(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QtMainQueue queue;
   SystemClock clock;
-  DiscardLog log;
+  NullLog log;
   InMemoryPreferences preferences;
   HidrawAccelerometer hidraw(tree.root());
   std::vector<std::int64_t> delays;

@@ -21,11 +21,6 @@ namespace {
 
 using namespace thwacko;
 
-class Discard final : public LogSink {
- public:
-  void write(std::string_view) override {}
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,7 +31,7 @@ int main(int argc, char** argv) {
   }
   ManualTime time;
   InMemoryPreferences preferences;
-  Discard console, systemLog;
+  NullLog console, systemLog;
   ReplayAccelerometer sensor({}, time, time);  // an open device that delivers nothing itself
   PulledOutput audio;
   FakeMIDIService midi(time);

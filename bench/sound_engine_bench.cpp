@@ -13,11 +13,6 @@
 namespace thwacko {
 namespace {
 
-class NullLog final : public LogSink {
- public:
-  void write(std::string_view) override {}
-};
-
 constexpr std::size_t kPeriod = 64;
 
 // Runs `step(engine, output, period)` once per benchmark iteration on a fresh engine over a

@@ -90,11 +90,6 @@ class NoMIDI final : public MIDIService {
 };
 
 // Without devices the sound engine's and the MIDI output's lines say nothing about the replay.
-class DiscardLog final : public LogSink {
- public:
-  void write(std::string_view) override {}
-};
-
 // Prints each new event-log entry once, relative to the start of the recording.
 class EntryPrinter {
  public:
@@ -156,7 +151,7 @@ int main(int argc, char** argv) {
 
   StdoutLog console;
   SystemLog systemLog;
-  DiscardLog quiet;
+  NullLog quiet;
   NoAudio noAudio;
   std::optional<RtAudioOutput> realAudio;
   if (options->audio) realAudio.emplace();

@@ -11,6 +11,12 @@ class LogSink {
   virtual void write(std::string_view line) = 0;
 };
 
+// Drops every line: for programs and tests that do not show diagnostics.
+class NullLog final : public LogSink {
+ public:
+  void write(std::string_view) override {}
+};
+
 // Standard output, flushed per line.
 class StdoutLog final : public LogSink {
  public:

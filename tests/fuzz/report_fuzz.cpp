@@ -13,20 +13,11 @@
 #include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
-namespace {
-
-class DiscardLog final : public thwacko::LogSink {
- public:
-  void write(std::string_view) override {}
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace thwacko;
   InMemoryPreferences preferences;
   ManualTime time;
-  DiscardLog log;
+  NullLog log;
   CompositeAccelerometer noSensor({});
   TapDetector detector(preferences, time, time, log, noSensor);
   if (size > 0) detector.setThreshold(data[0] / 1000.0);  // 0 to 0.255 g, clamped
