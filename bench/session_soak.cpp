@@ -17,11 +17,7 @@
 #include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
-namespace {
-
 using namespace thwacko;
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const long minutes = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10;
