@@ -3,13 +3,16 @@ find_package(Qt6 6.4 REQUIRED COMPONENTS Core Network DBus)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(RTAUDIO REQUIRED IMPORTED_TARGET rtaudio)
 pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
+# Lists and watches the input-subsystem accelerometers by their udev properties.
+pkg_check_modules(LIBUDEV REQUIRED IMPORTED_TARGET libudev)
 # libjack itself only for tests and timing tools that read what the back ends send.
 pkg_check_modules(JACK REQUIRED IMPORTED_TARGET jack)
 
 file(GLOB THWACKO_PLATFORM_SOURCES CONFIGURE_DEPENDS src/platform/*.cpp src/platform/*.h)
 add_library(thwacko_platform STATIC ${THWACKO_PLATFORM_SOURCES})
 target_include_directories(thwacko_platform PUBLIC src)
-target_link_libraries(thwacko_platform PUBLIC thwacko_core Qt6::Core Qt6::Network Qt6::DBus PkgConfig::RTAUDIO PkgConfig::RTMIDI)
+target_link_libraries(thwacko_platform PUBLIC thwacko_core Qt6::Core Qt6::Network Qt6::DBus PkgConfig::RTAUDIO PkgConfig::RTMIDI
+                                              PkgConfig::LIBUDEV)
 set_target_properties(thwacko_platform PROPERTIES AUTOMOC ON)
 thwacko_warnings(thwacko_platform)
 
