@@ -213,7 +213,10 @@ class EvdevDevice final : public AccelerometerDevice {
 class EvdevCandidate final : public SensorCandidate {
  public:
   EvdevCandidate(std::string syspath, std::string node, std::string name, std::string rate)
-      : syspath_(std::move(syspath)), node_(std::move(node)), name_(std::move(name)), rate_(std::move(rate)) {}
+      : syspath_(std::move(syspath)),
+        node_(std::move(node)),
+        name_(std::move(name)),
+        rate_(std::move(rate)) {}
 
   SensorIdentity identify() override {
     return {SensorIdentity::Kind::evdev, kAccelerometerUsagePage, kAccelerometerUsage, name_, rate_};
@@ -244,7 +247,8 @@ Accelerometer::Listing EvdevAccelerometer::listCandidates() {
   }
   udev_list_entry* entry = nullptr;
   udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(search.get())) {
-    const UdevDeviceHandle device(udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+    const UdevDeviceHandle device(
+        udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
     const char* node = device ? udev_device_get_devnode(device.get()) : nullptr;
     if (!node || !std::string_view(node).starts_with("/dev/input/event")) continue;
     // The event node's parent is the input device, which holds the name and the poll interval.

@@ -35,9 +35,8 @@ struct Driver {
   std::string_view name;
   double unitsPerG;
 };
-constexpr std::array<Driver, 3> kDrivers{{{"lis3lv02d", "lis3lv02d", 1000},
-                                          {"hdaps", "hdaps", 256},
-                                          {"applesmc.768", "applesmc", 256}}};
+constexpr std::array<Driver, 3> kDrivers{
+    {{"lis3lv02d", "lis3lv02d", 1000}, {"hdaps", "hdaps", 256}, {"applesmc.768", "applesmc", 256}}};
 constexpr int kHighestRate = 100;
 
 // Parses "(a,b)" or "(a,b,c)" without allocating.
@@ -120,10 +119,12 @@ class PositionDevice final : public AccelerometerDevice {
       if (fd >= 0) ::close(fd);
       result.time = Steady::now();
       if (result.error == 0) {
-        const std::optional<std::array<int, 3>> position =
-            parsePosition(std::string_view(text.data(), static_cast<std::size_t>(std::max<ssize_t>(length, 0))));
-        if (position) result.position = *position;
-        else result.error = EBADMSG;
+        const std::optional<std::array<int, 3>> position = parsePosition(
+            std::string_view(text.data(), static_cast<std::size_t>(std::max<ssize_t>(length, 0))));
+        if (position)
+          result.position = *position;
+        else
+          result.error = EBADMSG;
       }
       if (polls_.push(result)) {
         const std::uint64_t one = 1;
@@ -141,15 +142,17 @@ class PositionDevice final : public AccelerometerDevice {
     const std::weak_ptr<const bool> alive = alive_;
     while (const std::optional<Poll> result = polls_.pop()) {
       if (result->error != 0) {
-        const std::string reason =
-            result->error == ENOENT || result->error == ENODEV ? "device removed" : std::strerror(result->error);
+        const std::string reason = result->error == ENOENT || result->error == ENODEV
+                                       ? "device removed"
+                                       : std::strerror(result->error);
         stopDelivery();
         const LossHandler onLost = std::move(onLost_);
         onLost(reason);
         return;
       }
-      const SampleReport report = encodeSampleReport(
-          {result->position[0] / unitsPerG_, result->position[1] / unitsPerG_, result->position[2] / unitsPerG_});
+      const SampleReport report =
+          encodeSampleReport({result->position[0] / unitsPerG_, result->position[1] / unitsPerG_,
+                              result->position[2] / unitsPerG_});
       const std::size_t length = std::min(report.size(), buffer_.size());
       std::memcpy(buffer_.data(), report.data(), length);
       onReport_(buffer_.data(), length, Steady::now() - result->time);
@@ -181,7 +184,8 @@ class PositionCandidate final : public SensorCandidate {
             std::string(driver_.name), std::to_string(rate_)};
   }
   std::unique_ptr<AccelerometerDevice> createDevice() override {
-    return std::make_unique<PositionDevice>(path_, driver_.unitsPerG, std::chrono::milliseconds(1000 / rate_));
+    return std::make_unique<PositionDevice>(path_, driver_.unitsPerG,
+                                            std::chrono::milliseconds(1000 / rate_));
   }
 
  private:
@@ -216,7 +220,8 @@ Accelerometer::Listing PositionAccelerometer::listCandidates() {
   }
   udev_list_entry* entry = nullptr;
   udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(search.get())) {
-    const UdevDeviceHandle device(udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+    const UdevDeviceHandle device(
+        udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
     if (!device || !udev_device_get_sysattr_value(device.get(), "position")) continue;
     const std::string_view sysname = udev_device_get_sysname(device.get());
     for (const Driver& driver : kDrivers)

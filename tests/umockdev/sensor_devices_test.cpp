@@ -1,0 +1,157 @@
+// The input-subsystem and sysfs `position` back ends on umockdev devices described with the
+// kernel drivers' own attribute names and formats, driving the real detector on the event loop.
+#include <gtest/gtest.h>
+#include <umockdev.h>
+
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "common/recording_log.h"
+#include "common/wait_until.h"
+#include "platform/evdev_accelerometer.h"
+#include "platform/position_accelerometer.h"
+#include "platform/qt_main_queue.h"
+#include "sensing/composite_accelerometer.h"
+#include "sensing/tap_detector.h"
+#include "support/in_memory_preferences.h"
+
+namespace thwacko {
+namespace {
+
+const std::string kData = THWACKO_UMOCKDEV_DATA;
+
+class SensorDeviceTest : public ::testing::Test {
+ protected:
+  ~SensorDeviceTest() override { g_object_unref(testbed); }
+
+  void load(const std::string& description) {
+    GError* error = nullptr;
+    ASSERT_TRUE(umockdev_testbed_add_from_file(testbed, (kData + "/" + description).c_str(), &error));
+  }
+  // Runs the detector on the back end until two taps are heard, then removes the device.
+  void playUntilLost(Accelerometer& backEnd, const char* syspath, Duration tapSpacing) {
+    CompositeAccelerometer sensor({&backEnd});
+    TapDetector detector(preferences, queue, clock, log, sensor);
+    std::vector<WallTime> taps;
+    const auto subscription =
+        detector.tapSubject().subscribe([&](const TapEvent& tap) { taps.push_back(tap.timestamp); });
+    detector.start();
+    ASSERT_TRUE(detector.isListening());
+    ASSERT_TRUE(waitUntil([&] { return taps.size() == 2; }));
+    EXPECT_NEAR(durationToSeconds(taps[1] - taps[0]), durationToSeconds(tapSpacing), 0.08);
+    waitUntil([] { return false; }, 150);  // the stream's last steps
+    removed = true;
+    umockdev_testbed_uevent(testbed, syspath, "remove");
+    umockdev_testbed_remove_device(testbed, syspath);
+    ASSERT_TRUE(waitUntil([&] { return !detector.isListening(); }));
+    waitUntil([] { return false; }, 150);  // a second loss would show up by now
+    EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
+                            [](const std::string& line) { return line.starts_with("[TapDetector] Device lost"); }),
+              1);
+    EXPECT_EQ(log.lines.back(), "[TapDetector] Device lost: device removed");
+  }
+  std::vector<std::string> accelLines() const {
+    std::vector<std::string> lines;
+    std::copy_if(log.lines.begin(), log.lines.end(), std::back_inserter(lines),
+                 [](const std::string& line) { return line.starts_with("[TapDetector] Accel:"); });
+    return lines;
+  }
+
+  UMockdevTestbed* testbed = umockdev_testbed_new();
+  bool removed = false;
+  QtMainQueue queue;
+  SystemClock clock;
+  RecordingLog log;
+  InMemoryPreferences preferences;
+};
+
+TEST_F(SensorDeviceTest, Lis3lv02dEventNodeDeliversFramesOfChangesInGAndItsTaps) {
+  ASSERT_TRUE(umockdev_in_mock_environment()) << "run under umockdev-wrapper";
+  load("lis3lv02d.umockdev");
+  GError* error = nullptr;
+  ASSERT_TRUE(umockdev_testbed_load_ioctl(testbed, "/dev/input/event7", (kData + "/lis3lv02d.ioctl").c_str(), &error));
+
+  // Evdev sends only what changed: a first frame of all three axes, then z alone, jolting by
+  // 1.5 g for 10 ms at 300 and 700 ms, and little else.
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const std::string events = std::string(umockdev_testbed_get_root_dir(testbed)) + "/events";
+  FILE* file = std::fopen(events.c_str(), "w");
+  const auto frame = [&](int milliseconds, int code, int value) {
+    const long long micros = now.tv_sec * 1000000LL + now.tv_nsec / 1000 + milliseconds * 1000LL;
+    const long long seconds = micros / 1000000, fraction = micros % 1000000;
+    std::fprintf(file, "E: %lld.%06lld 0003 %04x %d\nE: %lld.%06lld 0000 0000 0\n", seconds, fraction, code,
+                 value, seconds, fraction);
+  };
+  frame(0, 0, 24);
+  frame(10, 2, 1001);
+  for (const int at : {300, 700}) {
+    frame(at, 2, 2500);
+    frame(at + 10, 2, 1001);
+    frame(at + 20, 2, 1000);  // the detector hears a jolt only after a calm step
+  }
+  std::fclose(file);
+  ASSERT_TRUE(umockdev_testbed_load_evemu_events(testbed, "/dev/input/event7", events.c_str(), &error));
+
+  EvdevAccelerometer evdev;
+  const Accelerometer::Listing listing = evdev.listCandidates();
+  ASSERT_EQ(listing.candidates.size(), 1u);
+  EXPECT_EQ(listing.candidates[0]->identify(),
+            (SensorIdentity{SensorIdentity::Kind::evdev, 0xFF00, 3, "ST LIS3LV02DL Accelerometer", "20"}));
+
+  playUntilLost(evdev, "/sys/devices/platform/lis3lv02d/input/input7/event7", std::chrono::milliseconds(400));
+  const std::vector<std::string> accel = accelLines();
+  EXPECT_EQ(accel, (std::vector<std::string>{"[TapDetector] Accel: x=+0.0240g y=-0.0340g z=+1.0000g",
+                                              "[TapDetector] Accel: x=+0.0240g y=-0.0340g z=+1.0010g",
+                                              "[TapDetector] Accel: x=+0.0240g y=-0.0340g z=+2.5000g",
+                                              "[TapDetector] Accel: x=+0.0240g y=-0.0340g z=+1.0010g",
+                                              "[TapDetector] Accel: x=+0.0240g y=-0.0340g z=+1.0000g"}));
+}
+
+// hdaps: two axes in raw counts; lis3lv02d: three in milli-g, polled no faster than its rate.
+TEST_F(SensorDeviceTest, PositionAttributesArePolledIntoTapsUntilTheDeviceGoes) {
+  struct Case {
+    const char* description;
+    const char* syspath;
+    const char* rest;
+    const char* jolt;
+    SensorIdentity identity;
+    const char* firstAccel;
+  };
+  for (const Case& c :
+       {Case{"hdaps.umockdev", "/sys/devices/platform/hdaps", "(-3,5)\n", "(250,5)\n",
+             {SensorIdentity::Kind::position, 0xFF00, 3, "hdaps", "100"},
+             "[TapDetector] Accel: x=-0.0117g y=+0.0195g z=+0.0000g"},
+        Case{"lis3lv02d.umockdev", "/sys/devices/platform/lis3lv02d", "(12,-34,1000)\n", "(12,-34,2500)\n",
+             {SensorIdentity::Kind::position, 0xFF00, 3, "lis3lv02d", "40"},
+             "[TapDetector] Accel: x=+0.0120g y=-0.0340g z=+1.0000g"}}) {
+    SCOPED_TRACE(c.description);
+    load(c.description);
+    PositionAccelerometer position;
+    const Accelerometer::Listing listing = position.listCandidates();
+    ASSERT_EQ(listing.candidates.size(), 1u);
+    EXPECT_EQ(listing.candidates[0]->identify(), c.identity);
+
+    // Each jolt holds for 40 ms, at least one poll at the slowest rate; its end comes within the
+    // detector's debounce.
+    removed = false;
+    const auto set = [&](const char* value) {
+      if (!removed) umockdev_testbed_set_attribute(testbed, c.syspath, "position", value);
+    };
+    for (const int at : {300, 700}) {
+      QTimer::singleShot(at, Qt::PreciseTimer, [&] { set(c.jolt); });
+      QTimer::singleShot(at + 40, Qt::PreciseTimer, [&] { set(c.rest); });
+    }
+    playUntilLost(position, c.syspath, std::chrono::milliseconds(400));
+    ASSERT_FALSE(accelLines().empty());
+    EXPECT_EQ(accelLines()[0], c.firstAccel);
+    log.lines.clear();
+  }
+}
+
+}  // namespace
+}  // namespace thwacko
