@@ -18,9 +18,11 @@ struct AboutFact {
 };
 
 // The facts the About screen states about this machine and program, in their order: the
-// platform, the accelerometer the last start found ("None found" when it found none), the audio
-// system the sound engine plays through ("Unavailable" when none) and the privacy promise. The
-// tap total follows them; the view formats it in the user's locale.
-std::vector<AboutFact> aboutFacts(std::optional<SensorIdentity::Kind> sensor, std::string_view audioSystem);
+// platform, the kind of accelerometer the last start found and its rate in Hz as the back end
+// states it ("IIO accelerometer · 400 Hz"; the kind alone when the rate is unknown, "None found"
+// when it found none), the audio system the sound engine plays through ("Unavailable" when none)
+// and the privacy promise. The tap total follows them; the view formats it in the user's locale.
+std::vector<AboutFact> aboutFacts(std::optional<SensorIdentity::Kind> sensor, std::string_view audioSystem,
+                                  std::string_view sensorRate = {});
 
 }  // namespace thwacko
