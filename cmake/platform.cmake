@@ -19,5 +19,6 @@ thwacko_warnings(thwacko_platform)
 # The tray application over the back ends.
 include(cmake/ui.cmake)
 
-# Command-line tools over the back ends (thwacko-record, thwacko-replay, thwacko-sensor-id).
+# Command-line tools over the back ends (thwacko-record, thwacko-replay, thwacko-sensor-id,
+# thwacko-sensors).
 add_subdirectory(tools)

@@ -2,9 +2,7 @@
 
 namespace thwacko {
 
-namespace {
-
-std::string kindName(SensorIdentity::Kind kind) {
+std::string sensorKindName(SensorIdentity::Kind kind) {
   switch (kind) {
     case SensorIdentity::Kind::hid:
       return "HID accelerometer";
@@ -18,10 +16,12 @@ std::string kindName(SensorIdentity::Kind kind) {
   return "Accelerometer";
 }
 
+namespace {
+
 std::string sensorText(std::optional<SensorIdentity::Kind> sensor, std::string_view rate) {
   if (!sensor) return "None found";
-  if (rate.empty() || rate == "?") return kindName(*sensor);
-  return kindName(*sensor) + " \u00B7 " + std::string(rate) + " Hz";
+  if (rate.empty() || rate == "?") return sensorKindName(*sensor);
+  return sensorKindName(*sensor) + " \u00B7 " + std::string(rate) + " Hz";
 }
 
 }  // namespace

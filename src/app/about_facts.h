@@ -17,6 +17,9 @@ struct AboutFact {
   bool operator==(const AboutFact&) const = default;
 };
 
+// How the About screen and the sensor doctor name a kind of accelerometer ("IIO accelerometer").
+std::string sensorKindName(SensorIdentity::Kind kind);
+
 // The facts the About screen states about this machine and program, in their order: the
 // platform, the kind of accelerometer the last start found and its rate in Hz as the back end
 // states it ("IIO accelerometer · 400 Hz"; the kind alone when the rate is unknown, "None found"
