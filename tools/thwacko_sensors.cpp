@@ -67,11 +67,13 @@ bool inGroup(const char* name) {
 std::string fix(const SensorIdentity& identity, std::int32_t status, bool iioConfigured) {
   using Kind = SensorIdentity::Kind;
   if (status == -EACCES || status == -EPERM) return "install the udev rule";
-  if (identity.kind == Kind::iio && status == -EBUSY) return "rotation service holds the buffer: polling instead";
+  if (identity.kind == Kind::iio && status == -EBUSY)
+    return "rotation service holds the buffer: polling instead";
   if (identity.kind == Kind::iio && !iioConfigured)
     return inGroup("plugdev") ? "install the udev rule" : "add yourself to plugdev";
   // The kernel's lis3lv02d driver has the input core poll it every 50 ms unless the rule says 10.
-  if (identity.kind == Kind::evdev && identity.name == "ST LIS3LV02DL Accelerometer" && identity.frequency == "20")
+  if (identity.kind == Kind::evdev && identity.name == "ST LIS3LV02DL Accelerometer" &&
+      identity.frequency == "20")
     return "poll interval 50 ms: install the udev rule";
   return "";
 }
@@ -88,7 +90,8 @@ int measureRate(AccelerometerDevice& device) {
   int count = 0;
   QEventLoop loop;
   device.startDelivery(
-      buffer, [&](const std::uint8_t*, std::size_t, Duration) { ++count; }, [&](std::string_view) { loop.quit(); });
+      buffer, [&](const std::uint8_t*, std::size_t, Duration) { ++count; },
+      [&](std::string_view) { loop.quit(); });
   QTimer::singleShot(1000, &loop, &QEventLoop::quit);
   loop.exec();
   device.stopDelivery();
@@ -98,7 +101,8 @@ int measureRate(AccelerometerDevice& device) {
 // The sysfs folders of every device that may be an accelerometer, with what udev knows of them.
 std::vector<std::string> sensorFolders() {
   std::vector<std::string> folders;
-  for (const auto& [folder, prefix] : {std::pair{"/sys/class/hidraw", "hidraw"}, {"/sys/bus/iio/devices", "iio:device"}}) {
+  for (const auto& [folder, prefix] :
+       {std::pair{"/sys/class/hidraw", "hidraw"}, {"/sys/bus/iio/devices", "iio:device"}}) {
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
       if (entry.path().filename().string().starts_with(prefix)) folders.push_back(entry.path().string());
@@ -112,7 +116,7 @@ std::vector<std::string> sensorFolders() {
       udev_enumerate_scan_devices(search.get()) >= 0) {
     udev_list_entry* entry = nullptr;
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(search.get()))
-      folders.emplace_back(udev_list_entry_get_name(entry));
+        folders.emplace_back(udev_list_entry_get_name(entry));
   }
   return folders;
 }
@@ -129,7 +133,8 @@ bool recordDescription(const fs::path& file) {
     std::printf("umockdev-record is missing: install the umockdev package for the device description\n");
     return false;
   }
-  if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+  if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
+      process.exitCode() == 0)
     return true;
   std::printf("umockdev-record failed (its message is above): no device description\n");
   return false;
@@ -193,15 +198,17 @@ int main(int argc, char** argv) {
     std::printf("%s: %s\n", sensorKindName(identity.kind).c_str(), name.c_str());
     std::printf("  interface   %s\n", interfaceName(identity.kind));
     if (status == 0)
-      std::printf("  rate        %s Hz stated, %d Hz measured over 1 s%s\n", identity.frequency.c_str(), measured,
+      std::printf("  rate        %s Hz stated, %d Hz measured over 1 s%s\n", identity.frequency.c_str(),
+                  measured,
                   identity.kind == SensorIdentity::Kind::evdev ? " (a frame only when a value changes)" : "");
     std::printf("  permission  %s\n", permission(status).c_str());
     if (const std::string remedy = fix(identity, status, iioConfigured); !remedy.empty())
       std::printf("  fix         %s\n", remedy.c_str());
   }
   if (found == 0)
-    std::printf("No accelerometer found. Desktop PCs and virtual machines have none, and an Apple Silicon "
-                "MacBook's is not exposed under Linux.\n");
+    std::printf(
+        "No accelerometer found. Desktop PCs and virtual machines have none, and an Apple Silicon "
+        "MacBook's is not exposed under Linux.\n");
 
   if (!recordFolder.empty()) {
     std::error_code error;

@@ -105,6 +105,7 @@ class EvdevDevice final : public AccelerometerDevice {
     onReport_ = std::move(onReport);
     onLost_ = std::move(onLost);
     dropping_ = false;
+    filled_ = 0;
     delivering_ = true;
     watchRemoval();
     node_.watch([this] { readEvents(); });
@@ -147,13 +148,17 @@ class EvdevDevice final : public AccelerometerDevice {
     onLost(reason);
   }
 
+  // The kernel hands out whole events; a stand-in device (a pipe, a replay) may split one, and
+  // the rest of it comes with the next read.
   void readEvents() {
-    const DeviceNode::Read read =
-        node_.read(std::span(reinterpret_cast<std::uint8_t*>(events_.data()), sizeof(events_)));
+    const DeviceNode::Read read = node_.read(std::span(stream_).subspan(filled_));
     if (read.lost) return lose(*read.lost);
+    filled_ += read.length;
     const std::weak_ptr<const bool> alive = alive_;
-    for (std::size_t i = 0; i < read.length / sizeof(input_event); ++i) {
-      const input_event& event = events_[i];
+    std::size_t at = 0;
+    for (; at + sizeof(input_event) <= filled_; at += sizeof(input_event)) {
+      input_event event;
+      std::memcpy(&event, stream_.data() + at, sizeof event);
       if (event.type == EV_SYN && event.code == SYN_DROPPED) {
         dropping_ = true;  // the rest of this frame is gone: wait for its end, then ask for the state
       } else if (event.type == EV_SYN && event.code == SYN_REPORT) {
@@ -165,6 +170,8 @@ class EvdevDevice final : public AccelerometerDevice {
           if (event.code == kAxisCodes[axis]) axes_[axis].info.value = event.value;
       }
     }
+    std::memmove(stream_.data(), stream_.data() + at, filled_ - at);
+    filled_ -= at;
   }
 
   void resynchronise() {
@@ -198,7 +205,8 @@ class EvdevDevice final : public AccelerometerDevice {
   std::string name_;
   DeviceNode node_;
   std::array<Axis, 3> axes_{};
-  std::array<input_event, 64> events_{};
+  std::array<std::uint8_t, 64 * sizeof(input_event)> stream_{};
+  std::size_t filled_ = 0;
   bool dropping_ = false;
   bool delivering_ = false;
   std::span<std::uint8_t> buffer_;

@@ -18,7 +18,8 @@ TEST(AboutFacts, SensorRowNamesTheKindFoundWithItsRateWhenTheBackEndKnowsIt) {
   const auto sensor = [](std::optional<SensorIdentity::Kind> kind, std::string_view rate) {
     return aboutFacts(kind, "PipeWire", rate)[1];
   };
-  EXPECT_EQ(sensor(SensorIdentity::Kind::iio, "400"), (AboutFact{"Sensor", "IIO accelerometer \u00B7 400 Hz"}));
+  EXPECT_EQ(sensor(SensorIdentity::Kind::iio, "400"),
+            (AboutFact{"Sensor", "IIO accelerometer \u00B7 400 Hz"}));
   EXPECT_EQ(sensor(SensorIdentity::Kind::position, "40").value, "Drive-protection sensor \u00B7 40 Hz");
   EXPECT_EQ(sensor(SensorIdentity::Kind::evdev, "?").value, "Input accelerometer");
   EXPECT_EQ(sensor(std::nullopt, "100").value, "None found");
