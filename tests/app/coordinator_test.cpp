@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -109,6 +111,10 @@ TEST_F(CoordinatorTest, ATapPlaysCountsLogsAndHighlights) {
   EXPECT_EQ(c.log().entries().back().type, EntryType::actionTriggered);
   EXPECT_EQ(c.firingSound(), DrumSound::cowbell);
   EXPECT_TRUE(midi.words.empty());  // MIDI output is off by default
+  preferences.writeInteger(Coordinator::kTotalTapCountKey, std::numeric_limits<std::int64_t>::max());
+  c.processTap(tap(0.05));  // the total stops at the top instead of turning negative
+  EXPECT_EQ(preferences.readInteger(Coordinator::kTotalTapCountKey),
+            std::numeric_limits<std::int64_t>::max());
 }
 
 TEST_F(CoordinatorTest, TheHighlightClearsAfterTheNewestTap) {
