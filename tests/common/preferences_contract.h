@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
-#include <type_traits>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "support/preferences.h"
@@ -45,24 +43,13 @@ inline void writeEveryKindOfValue(Preferences& prefs) {
 // Each value read back with the typed read that matches what was written.
 inline void expectEveryKindOfValue(const Preferences& prefs) {
   for (const auto& [key, written] : everyKindOfValue()) {
-    const PreferenceValue read = std::visit(
-        [&](const auto& value) -> PreferenceValue {
-          using T = std::decay_t<decltype(value)>;
-          if constexpr (std::is_same_v<T, std::string>)
-            return prefs.readString(key).value_or("(none)");
-          else if constexpr (std::is_same_v<T, PreferenceData>)
-            return PreferenceData{prefs.readData(key).value_or("-")};
-          else if constexpr (std::is_same_v<T, double>)
-            return prefs.readDouble(key);
-          else if constexpr (std::is_same_v<T, float>)
-            return prefs.readFloat(key);
-          else if constexpr (std::is_same_v<T, bool>)
-            return prefs.readBool(key);
-          else
-            return prefs.readInteger(key);
-        },
-        written);
-    EXPECT_EQ(read, written) << key;
+    const PreferenceValue read[] = {prefs.readString(key).value_or("(none)"),
+                                    PreferenceData{prefs.readData(key).value_or("(none)")},
+                                    prefs.readDouble(key),
+                                    prefs.readFloat(key),
+                                    prefs.readBool(key),
+                                    prefs.readInteger(key)};
+    EXPECT_EQ(read[written.index()], written) << key;
   }
   EXPECT_EQ(prefs.readData("awkward text"), std::nullopt);  // text stays text, data stays data
   EXPECT_EQ(prefs.readString("bytes"), std::nullopt);

@@ -139,7 +139,7 @@ TEST_F(QSettingsPreferencesTest, AFileNotInTheSettingsFormatOrCutShortIsSetAside
 }
 
 TEST_F(QSettingsPreferencesTest, ASettingsPathThatIsNotARegularFileIsSetAsideUnopened) {
-  ::alarm(60);  // opening a FIFO for reading would block: fail rather than hang
+  ::alarm(20);  // opening a FIFO for reading would block: fail rather than hang
   const std::string pipe = folder().filePath("pipe").toStdString();
   expectSetAside("FIFO", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); });
   expectSetAside("link to a FIFO", [&] {
