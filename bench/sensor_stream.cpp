@@ -252,7 +252,8 @@ int run(int argc, char** argv) {
                ? 0.0
                : static_cast<double>(delays[static_cast<std::size_t>(p * (delays.size() - 1))]) / 1e3;
   };
-  std::printf("reports written %d, handled %zu, stream %.2f s\n", seconds * 1000, delays.size(), wall);
+  if (child > 0) std::printf("reports written %d, ", seconds * 1000);
+  std::printf("reports handled %zu, stream %.2f s\n", delays.size(), wall);
   std::printf("CPU of the reading process: %.2f ms per s of stream (%.3f%% of one core)\n", cpu / wall * 1e3,
               cpu / wall * 100);
   std::printf("%s: median %.1f us, p99 %.1f us, max %.1f us\n",
