@@ -7,6 +7,8 @@ pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
 pkg_check_modules(LIBUDEV REQUIRED IMPORTED_TARGET libudev)
 # libjack itself only for tests and timing tools that read what the back ends send.
 pkg_check_modules(JACK REQUIRED IMPORTED_TARGET jack)
+# libumockdev only for the tests that present sensors at the real /sys and /dev paths.
+pkg_check_modules(UMOCKDEV REQUIRED IMPORTED_TARGET umockdev-1.0)
 
 file(GLOB THWACKO_PLATFORM_SOURCES CONFIGURE_DEPENDS src/platform/*.cpp src/platform/*.h)
 add_library(thwacko_platform STATIC ${THWACKO_PLATFORM_SOURCES})

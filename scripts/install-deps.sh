@@ -22,6 +22,8 @@ packages=(
   qml6-module-qttest qt6-declarative-dev-tools xvfb xauth x11-utils xdotool libgl1-mesa-dri
   # HTTPS feed server (certificate made by openssl; system CA store) and private D-Bus for the tests
   openssl ca-certificates dbus-daemon
+  # sensors presented at the real /sys and /dev paths for the back ends' tests
+  umockdev libumockdev-dev
   # the application icon's PNGs; the Debian package (dpkg-shlibdeps, file) and its check
   librsvg2-bin dpkg-dev file desktop-file-utils appstream
 )

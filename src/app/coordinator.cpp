@@ -1,7 +1,9 @@
 #include "app/coordinator.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 
 #include "app/appearance_preference.h"
 
@@ -87,7 +89,10 @@ std::optional<bool> Coordinator::handOf(const TapEvent& event) const {
 
 void Coordinator::processTap(const TapEvent& event) {
   const std::optional<bool> hand = handOf(event);
-  preferences_.writeInteger(kTotalTapCountKey, preferences_.readInteger(kTotalTapCountKey) + 1);
+  // The total stops at its maximum rather than wrap round to a negative count.
+  const std::int64_t taps = preferences_.readInteger(kTotalTapCountKey);
+  preferences_.writeInteger(kTotalTapCountKey,
+                            taps == std::numeric_limits<std::int64_t>::max() ? taps : taps + 1);
   const Route route = routeTap(event, hand);
   if (!midiOutput_.isEnabled()) soundEngine_.play(route.sound, route.velocity);
   midiOutput_.send(route.sound, route.velocity);

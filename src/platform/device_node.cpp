@@ -26,6 +26,11 @@ std::int32_t DeviceNode::open(const std::filesystem::path& path) {
   return fd_ < 0 ? -errno : 0;
 }
 
+void DeviceNode::adopt(int fd) {
+  close();
+  fd_ = fd;
+}
+
 void DeviceNode::watch(std::function<void()> onReadable) {
   if (fd_ < 0) return;
   notifier_ = {new QSocketNotifier(fd_, QSocketNotifier::Read), retire};

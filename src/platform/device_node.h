@@ -26,6 +26,8 @@ class DeviceNode {
 
   // 0, or the negative error number of open(2).
   std::int32_t open(const std::filesystem::path& path);
+  // Takes over a descriptor opened elsewhere (an eventfd), non-blocking like the rest.
+  void adopt(int fd);
   // Calls onReadable on the main thread whenever the device has data, an error or a hang-up.
   void watch(std::function<void()> onReadable);
   void unwatch();

@@ -3,18 +3,20 @@
 #include <filesystem>
 
 #include "sensing/accelerometer.h"
+#include "support/log_sink.h"
 
 namespace thwacko {
 
-// IIO accelerometers (<root>/sys/bus/iio/devices/iio:deviceN with in_accel_x_raw), read through
-// the buffered stream <root>/dev/iio:deviceN. Waking configures each one as far as it lets us:
-// the highest available sampling frequency up to 1000 Hz, the x, y and z scan elements, a small
-// buffer, buffer enabled; a sensor counts as woken when its buffer could be enabled. Each
-// sample becomes a 22-byte report in the detector's format, in g. The root is "/" on a real
-// system and a prepared directory in tests.
+// IIO accelerometers (<root>/sys/bus/iio/devices/iio:deviceN with in_accel_x_raw). Waking tunes
+// each one (the highest sampling frequency up to 1000 Hz, no hysteresis) and counts it; each
+// is read through its buffered stream when it can be, else polled (see IioDevice). The root is
+// "/" on a real system. The polling line goes to the log, standard output unless one is given.
 class IioAccelerometer final : public Accelerometer {
  public:
-  explicit IioAccelerometer(std::filesystem::path root = "/") : root_(std::move(root)) {}
+  IioAccelerometer(std::filesystem::path root, LogSink& log) : root_(std::move(root)), log_(log) {}
+  explicit IioAccelerometer(std::filesystem::path root = "/") : IioAccelerometer(std::move(root), console_) {}
+  IioAccelerometer(const IioAccelerometer&) = delete;
+  IioAccelerometer& operator=(const IioAccelerometer&) = delete;
 
   Wake wakeDrivers() override;
   Listing listCandidates() override;
@@ -22,7 +24,9 @@ class IioAccelerometer final : public Accelerometer {
  private:
   std::filesystem::path devicesFolder() const { return root_ / "sys/bus/iio/devices"; }
 
+  StdoutLog console_;
   std::filesystem::path root_;
+  LogSink& log_;
 };
 
 }  // namespace thwacko

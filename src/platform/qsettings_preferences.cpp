@@ -1,12 +1,17 @@
 #include "platform/qsettings_preferences.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
+#include <cerrno>
+#include <cstdio>
+#include <variant>
 
 namespace thwacko {
 namespace {
@@ -35,6 +40,49 @@ std::optional<PreferenceValue> fromVariant(const QVariant& variant) {
   }
 }
 
+using Values = std::map<std::string, PreferenceValue, std::less<>>;
+
+// Why the file at the path cannot be used as a settings file, if it cannot. Only a regular file,
+// or a symbolic link to one, is opened at all (without blocking, should it have changed in the
+// meantime): a FIFO would block the reader, and a device is not a settings file. Every line
+// QSettings writes ends in a line end, so a file that stops inside a line was cut short (a crash
+// or a full disk during a save that was not atomic), and so was its last value.
+std::optional<std::string> unusable(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return "not a regular file";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return "cannot be opened";
+  char last = '\n';
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  const bool whole = info.st_size == 0 || (::pread(fd, &last, 1, info.st_size - 1) == 1 && last == '\n');
+  ::close(fd);
+  if (!regular) return "not a regular file";
+  if (!whole) return "cut short";
+  return std::nullopt;
+}
+
+// The values of the settings file at the path (none when nothing is there), or why it cannot be
+// used.
+std::variant<Values, std::string> parseFile(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0)
+    return errno == ENOENT ? std::variant<Values, std::string>(Values{}) : "cannot be inspected";
+  if (auto problem = unusable(path)) return *problem;
+  QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
+  const QStringList keys = settings.allKeys();  // parses every section, so that status() is final
+  if (settings.status() != QSettings::NoError) return "not in the settings format";
+  Values values;
+  for (const QString& key : keys)
+    if (auto value = fromVariant(settings.value(key))) values.emplace(key.toStdString(), std::move(*value));
+  return values;
+}
+
+// Whether anything is at the path, a dangling link included.
+bool taken(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
 }  // namespace
 
 std::string QSettingsPreferences::defaultPath() {
@@ -54,40 +102,34 @@ QSettingsPreferences::QSettingsPreferences(std::string path, LogSink& log)
 
 QSettingsPreferences::~QSettingsPreferences() { flush(); }
 
-std::optional<std::map<std::string, PreferenceValue, std::less<>>> QSettingsPreferences::readFile(
-    const std::string& path) {
-  const QString file = QString::fromStdString(path);
-  std::map<std::string, PreferenceValue, std::less<>> values;
-  if (!QFileInfo::exists(file)) return values;
-  if (QFile readable(file); !readable.open(QIODevice::ReadOnly)) return std::nullopt;
-  QSettings settings(file, QSettings::IniFormat);
-  const QStringList keys = settings.allKeys();  // parses every section, so that status() is final
-  if (settings.status() != QSettings::NoError) return std::nullopt;
-  for (const QString& key : keys)
-    if (auto value = fromVariant(settings.value(key))) values.emplace(key.toStdString(), std::move(*value));
-  return values;
+std::optional<Values> QSettingsPreferences::readFile(const std::string& path) {
+  auto parsed = parseFile(path);
+  if (auto* values = std::get_if<Values>(&parsed)) return std::move(*values);
+  return std::nullopt;
 }
 
 void QSettingsPreferences::load() {
-  auto values = readFile(path_);
-  if (!values && !setAside()) return;
-  if (values) values_.replaceAll(std::move(*values));
+  auto parsed = parseFile(path_);
+  if (auto* values = std::get_if<Values>(&parsed)) {
+    values_.replaceAll(std::move(*values));
+  } else if (!setAside(std::get<std::string>(parsed))) {
+    return;
+  }
   settings_ = std::make_unique<QSettings>(QString::fromStdString(path_), QSettings::IniFormat);
 }
 
-bool QSettingsPreferences::setAside() {
-  const QString path = QString::fromStdString(path_);
-  const QString stamp = QDateTime::currentDateTimeUtc().toString("yyyyMMdd'T'HHmmss'Z'");
-  QString target = path + ".unreadable-" + stamp;
-  for (int n = 2; QFileInfo::exists(target); ++n)
-    target = path + ".unreadable-" + stamp + "-" + QString::number(n);
-  if (QFile::rename(path, target)) {
-    log_.write("[Preferences] Could not read " + path_ + "; moved it to " + target.toStdString() +
-               " and started from default settings");
+bool QSettingsPreferences::setAside(const std::string& problem) {
+  const std::string stamp = QDateTime::currentDateTimeUtc().toString("yyyyMMdd'T'HHmmss'Z'").toStdString();
+  std::string target = path_ + ".unreadable-" + stamp;
+  for (int n = 2; taken(target); ++n) target = path_ + ".unreadable-" + stamp + "-" + std::to_string(n);
+  // rename(2) moves the entry itself: a symbolic link is moved, never what it points to, and
+  // nothing is opened.
+  const std::string reason = "[Preferences] Could not read " + path_ + " (" + problem + ")";
+  if (::rename(path_.c_str(), target.c_str()) == 0) {
+    log_.write(reason + "; moved it to " + target + " and started from default settings");
     return true;
   }
-  log_.write("[Preferences] Could not read " + path_ +
-             " nor move it aside; using default settings, and changes will not be saved");
+  log_.write(reason + " nor move it aside; using default settings, and changes will not be saved");
   return false;
 }
 

@@ -23,9 +23,9 @@ namespace thwacko {
 // together, and each save replaces the file atomically. Pending writes are saved when the
 // application is about to quit and when the object is destroyed.
 //
-// A file that cannot be read or parsed is renamed to "<file>.unreadable-<UTC time>" (never
-// deleted), the store starts empty, and one line goes to the log. Main thread only; needs a
-// QCoreApplication for the delayed saves.
+// A file that cannot be used (see readFile) is renamed to "<file>.unreadable-<UTC time>" (never
+// deleted; a link is renamed, never followed), the store starts empty, and one line goes to
+// the log. Main thread only; needs a QCoreApplication for the delayed saves.
 class QSettingsPreferences final : public Preferences {
  public:
   // Where the application keeps its settings: thwacko/thwacko.conf in the user's XDG config
@@ -33,7 +33,8 @@ class QSettingsPreferences final : public Preferences {
   static std::string defaultPath();
 
   // Reads a settings file without changing it: its values, none when it does not exist, or
-  // nothing when it exists but cannot be read or parsed.
+  // nothing when it cannot be used: not a regular file (nor a link to one), cut short inside a
+  // line, unreadable or not in the settings format.
   static std::optional<std::map<std::string, PreferenceValue, std::less<>>> readFile(const std::string& path);
 
   QSettingsPreferences(std::string path, LogSink& log);
@@ -50,7 +51,7 @@ class QSettingsPreferences final : public Preferences {
 
  private:
   void load();
-  bool setAside();
+  bool setAside(const std::string& problem);
 
   std::string path_;  // UTF-8
   LogSink& log_;

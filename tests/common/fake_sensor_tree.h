@@ -40,10 +40,6 @@ class FakeSensorTree {
     std::filesystem::create_directories((root_ / relative).parent_path());
     std::ofstream(root_ / relative, std::ios::binary) << content;
   }
-  std::string readFile(const std::filesystem::path& relative) const {
-    std::ifstream file(root_ / relative, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  }
   void makeFifo(const std::filesystem::path& relative) {
     if (mkfifo((root_ / relative).c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
   }

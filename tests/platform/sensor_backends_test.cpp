@@ -1,5 +1,5 @@
-// The hidraw and IIO back ends on fake sys/ and dev/ trees, FIFOs standing in for the device
-// nodes, driving the real detector on the Qt event loop.
+// The hidraw back end on fake sys/ and dev/ trees, FIFOs standing in for the device nodes,
+// driving the real detector on the Qt event loop (the IIO back end's tests run on umockdev).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,9 +15,7 @@
 #include "common/recording_log.h"
 #include "common/wait_until.h"
 #include "platform/hidraw_accelerometer.h"
-#include "platform/iio_accelerometer.h"
 #include "platform/qt_main_queue.h"
-#include "sensing/composite_accelerometer.h"
 #include "sensing/sample_report.h"
 #include "sensing/tap_detector.h"
 #include "support/in_memory_preferences.h"
@@ -60,13 +58,11 @@ class SensorBackendTest : public ::testing::Test {
 
   FakeSensorTree tree;
   HidrawAccelerometer hidraw{tree.root()};
-  IioAccelerometer iio{tree.root()};
-  CompositeAccelerometer sensor{{&hidraw, &iio}};
   QtMainQueue queue;
   SystemClock clock;
   RecordingLog log;
   InMemoryPreferences preferences;
-  TapDetector detector{preferences, queue, clock, log, sensor};
+  TapDetector detector{preferences, queue, clock, log, hidraw};
 };
 
 TEST_F(SensorBackendTest, HidrawDevicesAreSearchedInNumberOrderUpToTheFirstMatch) {
@@ -164,86 +160,6 @@ TEST_F(SensorBackendTest, AnOpenFailureIsReportedWithTheNegativeErrorNumber) {
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-}
-
-// An IIO accelerometer with 12-bit big-endian samples in the top of 16 bits and a timestamp,
-// behind a HID device that is not the accelerometer and next to a gyroscope.
-class IioBackendTest : public SensorBackendTest {
- protected:
-  IioBackendTest() {
-    tree.addHidraw(0, kKeyboard);
-    const std::string device = "sys/bus/iio/devices/iio:device0/";
-    tree.writeFile(device + "name", "accel_3d\n");
-    tree.writeFile(device + "in_accel_x_raw", "0\n");
-    tree.writeFile(device + "in_accel_scale", "0.00980665\n");
-    tree.writeFile(device + "in_accel_z_offset", "10\n");
-    tree.writeFile(device + "sampling_frequency", "100\n");
-    tree.writeFile(device + "sampling_frequency_available", "12.5 100 400 1000 1600\n");
-    for (const auto& [channel, index, type] :
-         {std::tuple{"in_accel_x", "0", "be:s12/16>>4"}, std::tuple{"in_accel_y", "1", "be:s12/16>>4"},
-          std::tuple{"in_accel_z", "2", "be:s12/16>>4"}, std::tuple{"in_timestamp", "3", "le:s64/64>>0"}}) {
-      tree.writeFile(device + "scan_elements/" + channel + "_en",
-                     std::string(channel) == "in_timestamp" ? "1" : "0");
-      tree.writeFile(device + "scan_elements/" + channel + "_index", index);
-      tree.writeFile(device + "scan_elements/" + channel + "_type", type);
-    }
-    tree.writeFile(device + "buffer/length", "2\n");
-    tree.writeFile(device + "buffer/enable", "0\n");
-    tree.makeFifo("dev/iio:device0");
-    tree.writeFile("sys/bus/iio/devices/iio:device1/name", "gyro_3d\n");
-    tree.writeFile("sys/bus/iio/devices/iio:device1/in_anglvel_x_raw", "0\n");
-  }
-
-  // 12 bits, shifted up by 4, big-endian.
-  static void putSample(Bytes& record, std::size_t at, int raw) {
-    const auto stored = static_cast<std::uint16_t>((raw & 0xFFF) << 4);
-    record[at] = static_cast<std::uint8_t>(stored >> 8);
-    record[at + 1] = static_cast<std::uint8_t>(stored & 0xFF);
-  }
-};
-
-TEST_F(IioBackendTest, IsConfiguredListedAfterHidAndReadAsReportsInG) {
-  FifoWriter writer(tree.root() / "dev/iio:device0");
-  detector.start();
-  EXPECT_EQ(log.lines,
-            (Lines{"[TapDetector] Woke 1 SPU driver(s)", "[TapDetector] SPU device: page=0x0001 usage=6",
-                   "[TapDetector] IIO device: accel_3d (1000 Hz)",
-                   "[TapDetector] Accelerometer device created successfully",
-                   "[TapDetector] Listening. Callback registered on device."}));
-  const std::string device = "sys/bus/iio/devices/iio:device0/";
-  EXPECT_EQ(tree.readFile(device + "sampling_frequency"), "1000");
-  EXPECT_EQ(tree.readFile(device + "scan_elements/in_accel_y_en"), "1");
-  EXPECT_EQ(tree.readFile(device + "buffer/length"), "16");
-  EXPECT_EQ(tree.readFile(device + "buffer/enable"), "1");
-  EXPECT_EQ(tree.readFile("sys/bus/iio/devices/iio:device1/name"), "gyro_3d\n");
-
-  // x, y, z at 0, 2, 4, the timestamp aligned to 8: 16-byte records. Two records, the second
-  // split across writes.
-  Bytes records(32, 0);
-  putSample(records, 0, 1000);
-  putSample(records, 2, -500);
-  putSample(records, 4, 240);
-  putSample(records, 16, -2048);
-  putSample(records, 18, 2047);
-  putSample(records, 20, -10);
-  ASSERT_TRUE(writer.write(std::span(records).first(21)));
-  ASSERT_TRUE(waitForReports(1));
-  ASSERT_TRUE(writer.write(std::span(records).subspan(21)));
-  ASSERT_TRUE(waitForReports(2));
-  EXPECT_EQ(log.lines[6], "[TapDetector] Accel: x=+1.0000g y=-0.5000g z=+0.2500g");
-  EXPECT_EQ(log.lines[8], "[TapDetector] Accel: x=-2.0480g y=+2.0470g z=+0.0000g");
-  EXPECT_TRUE(log.lines[7].starts_with("[TapDetector] Report #2: 00 00 00 00 00 00 "));
-
-  writer.close();
-  ASSERT_TRUE(waitUntil([&] { return !detector.isListening(); }));
-  EXPECT_EQ(log.lines.back(), "[TapDetector] Device lost: end of file");
-}
-
-TEST_F(IioBackendTest, AStreamWithoutItsAxesCannotBeOpened) {
-  tree.writeFile("sys/bus/iio/devices/iio:device0/scan_elements/in_accel_z_type", "le:f32/32>>0");
-  detector.start();
-  EXPECT_EQ(log.lines.back(), "[TapDetector] Failed to open device: -22. Need sudo.");
-  EXPECT_FALSE(detector.isListening());
 }
 
 }  // namespace
