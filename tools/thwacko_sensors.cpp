@@ -63,13 +63,21 @@ bool inGroup(const char* name) {
   return getegid() == wanted->gr_gid;
 }
 
+// Keeps the last line the IIO back end wrote: why it polls instead of streaming, if it does.
+class LastLine final : public LogSink {
+ public:
+  void write(std::string_view line) override { text.assign(line); }
+  std::string text;
+};
+
 // What stands between this user and the sensor, as the one thing to do about it.
-std::string fix(const SensorIdentity& identity, std::int32_t status, bool iioConfigured) {
+std::string fix(const SensorIdentity& identity, std::int32_t status, std::string_view iioNote) {
   using Kind = SensorIdentity::Kind;
   if (status == -EACCES || status == -EPERM) return "install the udev rule";
-  if (identity.kind == Kind::iio && status == -EBUSY)
+  if (identity.kind == Kind::iio && iioNote.find("busy") != std::string_view::npos)
     return "rotation service holds the buffer: polling instead";
-  if (identity.kind == Kind::iio && !iioConfigured)
+  // The rule lets the plugdev group set up the IIO buffer.
+  if (identity.kind == Kind::iio && iioNote.find(std::strerror(EACCES)) != std::string_view::npos)
     return inGroup("plugdev") ? "install the udev rule" : "add yourself to plugdev";
   // The kernel's lis3lv02d driver has the input core poll it every 50 ms unless the rule says 10.
   if (identity.kind == Kind::evdev && identity.name == "ST LIS3LV02DL Accelerometer" &&
@@ -177,18 +185,19 @@ int main(int argc, char** argv) {
     return usage();
 
   HidrawAccelerometer hidraw;
-  IioAccelerometer iio;
+  LastLine iioNote;
+  IioAccelerometer iio("/", iioNote);
   EvdevAccelerometer evdev;
   PositionAccelerometer position;
-  // Configuring the IIO sensors (frequency, scan elements, buffer) is what thwacko does first.
-  const bool iioConfigured = iio.wakeDrivers().count > 0;
   CompositeAccelerometer sensors({&hidraw, &iio, &evdev, &position});
+  sensors.wakeDrivers();  // what thwacko does first: the IIO sensors get their fastest rate
 
   int readable = 0, found = 0;
   for (const std::unique_ptr<SensorCandidate>& candidate : sensors.listCandidates().candidates) {
     const SensorIdentity identity = candidate->identify();
     if (identity.usagePage != kAccelerometerUsagePage || identity.usage != kAccelerometerUsage) continue;
     ++found;
+    iioNote.text.clear();
     std::unique_ptr<AccelerometerDevice> device = candidate->createDevice();
     const std::int32_t status = device ? device->open() : -ENODEV;
     const int measured = status == 0 ? measureRate(*device) : 0;
@@ -196,13 +205,17 @@ int main(int argc, char** argv) {
     if (status == 0) ++readable;
     const std::string name = identity.name.empty() ? "(no name)" : identity.name;
     std::printf("%s: %s\n", sensorKindName(identity.kind).c_str(), name.c_str());
-    std::printf("  interface   %s\n", interfaceName(identity.kind));
+    const std::string_view note = std::string_view(iioNote.text).substr(iioNote.text.find("] ") + 1);
+    if (identity.kind == SensorIdentity::Kind::iio && !iioNote.text.empty())
+      std::printf("  interface   IIO, polled:%.*s\n", static_cast<int>(note.size()), note.data());
+    else
+      std::printf("  interface   %s\n", interfaceName(identity.kind));
     if (status == 0)
       std::printf("  rate        %s Hz stated, %d Hz measured over 1 s%s\n", identity.frequency.c_str(),
                   measured,
                   identity.kind == SensorIdentity::Kind::evdev ? " (a frame only when a value changes)" : "");
     std::printf("  permission  %s\n", permission(status).c_str());
-    if (const std::string remedy = fix(identity, status, iioConfigured); !remedy.empty())
+    if (const std::string remedy = fix(identity, status, iioNote.text); !remedy.empty())
       std::printf("  fix         %s\n", remedy.c_str());
   }
   if (found == 0)

@@ -1,27 +1,23 @@
 #include "platform/position_accelerometer.h"
 
 #include <fcntl.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <QSocketNotifier>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 
+#include "platform/sample_poller.h"
 #include "platform/udev_handles.h"
 #include "sensing/sample_report.h"
-#include "support/spsc_queue.h"
 
 namespace thwacko {
 namespace {
-
-using Steady = std::chrono::steady_clock;
 
 // What the kernel's drivers put in `position`, and how fast it is worth asking.
 // - lis3lv02d: "(x,y,z)" in milli-g; the chip's own output rate is its `rate` attribute (Hz).
@@ -59,18 +55,10 @@ std::optional<std::array<int, 3>> parsePosition(std::string_view text) {
   return values;
 }
 
-// One poll's result as it crosses from the reader thread: a sample, or the error that ended it.
-struct Poll {
-  std::array<int, 3> position{};
-  Steady::time_point time;
-  int error = 0;
-};
-
 class PositionDevice final : public AccelerometerDevice {
  public:
-  PositionDevice(std::string path, double unitsPerG, std::chrono::milliseconds period)
+  PositionDevice(std::string path, double unitsPerG, Duration period)
       : path_(std::move(path)), unitsPerG_(unitsPerG), period_(period) {}
-  ~PositionDevice() override { close(); }
 
   std::int32_t open() override {
     const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
@@ -80,98 +68,56 @@ class PositionDevice final : public AccelerometerDevice {
   }
 
   void startDelivery(std::span<std::uint8_t> buffer, ReportHandler onReport, LossHandler onLost) override {
-    stopDelivery();
     buffer_ = buffer;
     onReport_ = std::move(onReport);
     onLost_ = std::move(onLost);
-    wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wake_ < 0) return;
-    notifier_ = std::make_unique<QSocketNotifier>(wake_, QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { drain(); });
-    running_ = true;
-    reader_ = std::thread([this] { poll(); });
+    const std::int32_t status =
+        poller_.start([this](Acceleration& sample) { return read(sample); }, period_,
+                      [this](const Acceleration& sample, Duration age) { deliver(sample, age); },
+                      [](double) {}, [this](std::string_view reason) { lose(reason); });
+    if (status != 0) lose(std::strerror(-status));
   }
-  void stopDelivery() override {
-    running_ = false;
-    if (reader_.joinable()) reader_.join();
-    if (notifier_) {
-      notifier_->setEnabled(false);
-      notifier_.release()->deleteLater();  // may be inside its own signal
-    }
-    if (wake_ >= 0) ::close(wake_);
-    wake_ = -1;
-    while (polls_.pop()) {
-    }
-  }
+  void stopDelivery() override { poller_.stop(); }
   void close() override { stopDelivery(); }
 
  private:
-  // The reader thread: reopens the attribute for every read (a removed device then fails at
-  // once), never allocates, locks or logs.
-  void poll() {
-    Steady::time_point next = Steady::now();
+  // On the poller's thread. The attribute is opened afresh each time, so that a removed device
+  // fails at once.
+  std::int32_t read(Acceleration& sample) const {
     std::array<char, 64> text{};
-    while (running_) {
-      Poll result;
-      const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-      const ssize_t length = fd < 0 ? -1 : ::read(fd, text.data(), text.size());
-      result.error = fd < 0 || length < 0 ? errno : 0;
-      if (fd >= 0) ::close(fd);
-      result.time = Steady::now();
-      if (result.error == 0) {
-        const std::optional<std::array<int, 3>> position = parsePosition(
-            std::string_view(text.data(), static_cast<std::size_t>(std::max<ssize_t>(length, 0))));
-        if (position)
-          result.position = *position;
-        else
-          result.error = EBADMSG;
-      }
-      if (polls_.push(result)) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
-      }
-      if (result.error != 0) return;
-      next += period_;
-      std::this_thread::sleep_until(next);
-    }
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -errno;
+    const ssize_t length = ::read(fd, text.data(), text.size());
+    const int error = errno;
+    ::close(fd);
+    if (length < 0) return -error;
+    const std::optional<std::array<int, 3>> position =
+        parsePosition(std::string_view(text.data(), static_cast<std::size_t>(length)));
+    if (!position) return -EBADMSG;
+    sample = {(*position)[0] / unitsPerG_, (*position)[1] / unitsPerG_, (*position)[2] / unitsPerG_};
+    return 0;
   }
 
-  void drain() {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t drained = ::read(wake_, &count, sizeof count);
-    const std::weak_ptr<const bool> alive = alive_;
-    while (const std::optional<Poll> result = polls_.pop()) {
-      if (result->error != 0) {
-        const std::string reason = result->error == ENOENT || result->error == ENODEV
-                                       ? "device removed"
-                                       : std::strerror(result->error);
-        stopDelivery();
-        const LossHandler onLost = std::move(onLost_);
-        onLost(reason);
-        return;
-      }
-      const SampleReport report =
-          encodeSampleReport({result->position[0] / unitsPerG_, result->position[1] / unitsPerG_,
-                              result->position[2] / unitsPerG_});
-      const std::size_t length = std::min(report.size(), buffer_.size());
-      std::memcpy(buffer_.data(), report.data(), length);
-      onReport_(buffer_.data(), length, Steady::now() - result->time);
-      if (alive.expired() || notifier_ == nullptr) return;  // the handler stopped or destroyed us
-    }
+  void deliver(const Acceleration& sample, Duration age) {
+    const SampleReport report = encodeSampleReport(sample);
+    const std::size_t length = std::min(report.size(), buffer_.size());
+    std::memcpy(buffer_.data(), report.data(), length);
+    onReport_(buffer_.data(), length, age);
+  }
+
+  void lose(std::string_view reason) {
+    stopDelivery();
+    const LossHandler onLost = std::move(onLost_);
+    onLost(std::filesystem::exists(path_) ? reason : "device removed");
   }
 
   std::string path_;
   double unitsPerG_;
-  std::chrono::milliseconds period_;
+  Duration period_;
   std::span<std::uint8_t> buffer_;
   ReportHandler onReport_;
   LossHandler onLost_;
-  int wake_ = -1;
-  std::unique_ptr<QSocketNotifier> notifier_;
-  std::atomic<bool> running_ = false;
-  std::thread reader_;
-  SpscQueue<Poll, 256> polls_;
-  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
+  SamplePoller poller_;
 };
 
 class PositionCandidate final : public SensorCandidate {
