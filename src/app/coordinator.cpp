@@ -23,8 +23,10 @@ Coordinator::Coordinator(CoordinatorServices services)
   appearanceSubscription_ = preferences_.observe(kAppearancePreferenceKey, [this] {
     assign(rawAppearance_, storedAppearance());
   });
-  showAboutSubscription_ = services.notifications.observe(
-      kShowAboutNotification, [this](const Notification&) { assign(screen_, Screen::about); });
+  showAboutSubscription_ =
+      services.notifications.observe(kShowAboutNotification, [this](const Notification&) {
+        assign(screen_, Screen::about);
+      });
 }
 
 std::string Coordinator::storedAppearance() const {
