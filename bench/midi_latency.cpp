@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/jack_midi_reader.h"
+#include "testing/jack_midi_reader.h"
 #include "output/midi_output.h"
 #include "platform/rtmidi_service.h"
 #include "support/in_memory_preferences.h"

@@ -10,8 +10,8 @@
 #include <cstdlib>
 
 #include "app/coordinator.h"
-#include "common/fake_midi_service.h"
-#include "common/pulled_audio_output.h"
+#include "testing/fake_midi_service.h"
+#include "testing/pulled_audio_output.h"
 #include "sensing/replay_accelerometer.h"
 #include "sensing/sample_report.h"
 #include "support/in_memory_preferences.h"

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "common/allocation_counter.h"
-#include "common/pulled_audio_output.h"
+#include "testing/allocation_counter.h"
+#include "testing/pulled_audio_output.h"
 #include "output/sound_engine.h"
 #include "support/in_memory_preferences.h"
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/jack_server.h"  // also brings QCoreApplication
+#include "testing/jack_server.h"  // also brings QCoreApplication
 #include "output/sound_engine.h"
 #include "platform/rtaudio_output.h"
 #include "support/in_memory_preferences.h"

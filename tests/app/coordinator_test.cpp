@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "common/fake_midi_service.h"
-#include "common/pulled_audio_output.h"
+#include "testing/fake_midi_service.h"
+#include "testing/pulled_audio_output.h"
 #include "common/recording_log.h"
 #include "output/drum_synth.h"
 #include "sensing/replay_accelerometer.h"
@@ -247,7 +247,7 @@ TEST_F(CoordinatorTest, ScreensFollowTheirActionsAndNotifications) {
   EXPECT_EQ(c.screen(), Screen::about);
   c.onBack();
   EXPECT_EQ(c.screen(), Screen::main);
-  notifications.post(kShowAboutNotification);
+  notifications.showAbout.send();
   EXPECT_EQ(c.screen(), Screen::about);
   c.onCalibratePalms();
   EXPECT_TRUE(c.showPalmCalibrate());

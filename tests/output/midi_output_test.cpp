@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/fake_midi_service.h"
+#include "testing/fake_midi_service.h"
 #include "common/recording_log.h"
 #include "support/in_memory_preferences.h"
 #include "support/manual_time.h"

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <thread>
 
-#include "common/allocation_counter.h"
-#include "common/jack_server.h"
+#include "testing/allocation_counter.h"
+#include "testing/jack_server.h"
 #include "common/recording_log.h"
 #include "output/sound_engine.h"
 #include "support/in_memory_preferences.h"

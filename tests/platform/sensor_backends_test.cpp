@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/fake_sensor_tree.h"
+#include "testing/fake_sensor_tree.h"
 #include "common/recording_log.h"
 #include "common/wait_until.h"
 #include "platform/hidraw_accelerometer.h"
