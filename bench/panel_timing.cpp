@@ -18,9 +18,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "testing/fake_sensor_tree.h"
-#include "testing/millisecond_schedule.h"
-#include "testing/no_user_notifications.h"
 #include "platform/hidraw_accelerometer.h"
 #include "platform/qt_http_client.h"
 #include "platform/rtaudio_output.h"
@@ -28,6 +25,9 @@
 #include "platform/system_log.h"
 #include "sensing/sample_report.h"
 #include "support/in_memory_preferences.h"
+#include "testing/fake_sensor_tree.h"
+#include "testing/millisecond_schedule.h"
+#include "testing/no_user_notifications.h"
 #include "ui/app_wiring.h"
 
 namespace {

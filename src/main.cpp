@@ -22,7 +22,9 @@ int main(int argc, char** argv) {
   // Without a display Qt would abort with advice about reinstalling; say what is missing.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
       qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-    std::fprintf(stderr, "thwacko needs a graphical session: no display found (DISPLAY and WAYLAND_DISPLAY are unset)\n");
+    std::fprintf(
+        stderr,
+        "thwacko needs a graphical session: no display found (DISPLAY and WAYLAND_DISPLAY are unset)\n");
     return 1;
   }
   QApplication app(argc, argv);
@@ -46,11 +48,17 @@ int main(int argc, char** argv) {
   QtHttpClient http;
   DBusNotifications userNotifications;
 
-  AppWiring wiring({preferences, console, systemLog, accelerometer, audio, midi, http, userNotifications,
+  AppWiring wiring({preferences,
+                    console,
+                    systemLog,
+                    accelerometer,
+                    audio,
+                    midi,
+                    http,
+                    userNotifications,
                     {build_info::version, build_info::feedURL, build_info::homePage}});
   wiring.buildTray(
-      {build_info::feedbackAddress, build_info::version, QSysInfo::prettyProductName().toStdString()},
-      true);
+      {build_info::feedbackAddress, build_info::version, QSysInfo::prettyProductName().toStdString()}, true);
   wiring.shell().launch();
   return QApplication::exec();
 }

@@ -18,13 +18,13 @@
 #include <cstdio>
 
 #include "build_info.h"
-#include "testing/no_user_notifications.h"
-#include "testing/switchable_sensor.h"
 #include "platform/qt_http_client.h"
 #include "platform/rtaudio_output.h"
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
 #include "support/in_memory_preferences.h"
+#include "testing/no_user_notifications.h"
+#include "testing/switchable_sensor.h"
 #include "ui/app_wiring.h"
 
 namespace {
@@ -78,7 +78,14 @@ int main(int argc, char** argv) {
   // No feed: every check fails at once; the update is handed over directly further down.
   QtHttpClient http;
   NoUserNotifications userNotifications;
-  AppWiring wiring({preferences, console, systemLog, sensor, audio, midi, http, userNotifications,
+  AppWiring wiring({preferences,
+                    console,
+                    systemLog,
+                    sensor,
+                    audio,
+                    midi,
+                    http,
+                    userNotifications,
                     {build_info::version, "", build_info::homePage}});
   Coordinator& coordinator = wiring.coordinator();
   ThemePalette& palette = wiring.palette();
@@ -170,7 +177,8 @@ int main(int argc, char** argv) {
     coordinator.onBack();
   }
 
-  wiring.updateChecker().applyFeed(UpdateFeed{"9.9", std::nullopt, std::nullopt, "https://thwacko.example/download"});
+  wiring.updateChecker().applyFeed(
+      UpdateFeed{"9.9", std::nullopt, std::nullopt, "https://thwacko.example/download"});
   for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
     palette.setForcedColorScheme(scheme);
     coordinator.onAbout();

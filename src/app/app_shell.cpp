@@ -1,6 +1,5 @@
 #include "app/app_shell.h"
 
-
 #include "app/appearance_preference.h"
 #include "app/notification_center.h"
 #include "app/update_checker.h"

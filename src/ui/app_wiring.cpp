@@ -20,10 +20,10 @@ void AppWiring::buildTray(AppShell::Config config, bool checkForUpdates) {
                                       [this] { coordinator_.appear(); });
   std::function<void()> check;
   if (checkForUpdates) check = [this] { updateChecker_.check(); };
-  shell_ = std::make_unique<AppShell>(AppShell::Services{*tray_, backEnds_.preferences, palette_, notifications_,
-                                                         backEnds_.userNotifications, mainQueue_, clock_,
-                                                         std::move(check)},
-                                      std::move(config));
+  shell_ = std::make_unique<AppShell>(
+      AppShell::Services{*tray_, backEnds_.preferences, palette_, notifications_, backEnds_.userNotifications,
+                         mainQueue_, clock_, std::move(check)},
+      std::move(config));
   tray_->attach(*shell_);
 }
 

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "testing/fake_midi_service.h"
-#include "testing/pulled_audio_output.h"
 #include "common/recording_log.h"
 #include "output/drum_synth.h"
 #include "sensing/replay_accelerometer.h"
 #include "sensing/sample_report.h"
 #include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
+#include "testing/fake_midi_service.h"
+#include "testing/pulled_audio_output.h"
 
 namespace thwacko {
 namespace {

@@ -81,15 +81,5 @@ TEST_F(UpdateCheckerBackendsTest, AnnouncesANewVersionOnceAndTheClickCarriesTheL
             "https://dl.example/thwacko.deb");
 }
 
-TEST_F(UpdateCheckerBackendsTest, WithoutANotificationServerTheUpdateIsOnlyShown) {
-  auto checker = makeChecker();
-  checker->check();
-  ASSERT_TRUE(waitUntil([&] { return !checker->isChecking(); }));
-  settleNotifications();
-  EXPECT_TRUE(checker->hasUpdate());
-  EXPECT_EQ(checker->latestVersion(), "9.9");
-  EXPECT_FALSE(preferences.contains(UpdateChecker::lastNotifiedKey));
-}
-
 }  // namespace
 }  // namespace thwacko

@@ -12,15 +12,15 @@
 #include <memory>
 
 #include "app/coordinator.h"
-#include "testing/fake_midi_service.h"
 #include "common/https_test_server.h"
-#include "testing/no_user_notifications.h"
-#include "testing/pulled_audio_output.h"
 #include "common/recording_log.h"
-#include "testing/switchable_sensor.h"
 #include "platform/qt_http_client.h"
 #include "platform/qt_main_queue.h"
 #include "support/in_memory_preferences.h"
+#include "testing/fake_midi_service.h"
+#include "testing/no_user_notifications.h"
+#include "testing/pulled_audio_output.h"
+#include "testing/switchable_sensor.h"
 #include "ui/app_wiring.h"
 #include "ui/url_catcher.h"
 
@@ -107,8 +107,14 @@ class QuickTestSetup final : public QObject {
     feed_ = std::make_unique<HttpsTestServer>();
     if (!feed_->started()) qFatal("the update feed server did not start");
     http_ = std::make_unique<QtHttpClient>(QtHttpClient::Options{{feed_->certificate()}});
-    wiring_ = std::make_unique<AppWiring>(AppBackEnds{preferences_, console_, systemLog_, *sensor_, audio_, midi_,
-                                                      *http_, userNotifications_,
+    wiring_ = std::make_unique<AppWiring>(AppBackEnds{preferences_,
+                                                      console_,
+                                                      systemLog_,
+                                                      *sensor_,
+                                                      audio_,
+                                                      midi_,
+                                                      *http_,
+                                                      userNotifications_,
                                                       {"1.0", feed_->url(), "https://home.example/"}});
     probe_ = std::make_unique<Probe>(wiring_->coordinator(), *sensor_, audio_, wiring_->notifications(),
                                      preferences_, *feed_, wiring_->updateChecker());
