@@ -7,11 +7,11 @@
 #include <fstream>
 #include <string>
 
-#include "common/jack_midi_reader.h"
-#include "common/jack_server.h"
 #include "modes/drum_sound.h"
 #include "sensing/recording.h"
 #include "sensing/sample_report.h"
+#include "testing/jack_midi_reader.h"
+#include "testing/jack_server.h"
 
 namespace thwacko {
 namespace {
