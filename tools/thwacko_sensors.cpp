@@ -4,7 +4,6 @@
 // --record DIR also writes, for a bug report, a umockdev description of the sensors
 // (umockdev-record) and a 10 s thwacko recording of the one thwacko would use.
 #include <grp.h>
-#include <libudev.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -26,7 +25,7 @@
 #include "platform/iio_accelerometer.h"
 #include "platform/position_accelerometer.h"
 #include "platform/qt_main_queue.h"
-#include "platform/udev_handles.h"
+#include "platform/udev_search.h"
 #include "sensing/composite_accelerometer.h"
 #include "sensing/report_recorder.h"
 #include "sensing/tap_detector.h"
@@ -118,14 +117,11 @@ std::vector<std::string> sensorFolders() {
   for (const char* folder : {"/sys/devices/platform/lis3lv02d", "/sys/devices/faux/lis3lv02d",
                              "/sys/devices/platform/hdaps", "/sys/devices/platform/applesmc.768"})
     if (fs::exists(folder)) folders.emplace_back(folder);
-  const UdevHandle context(udev_new());
-  const UdevEnumerateHandle search(context ? udev_enumerate_new(context.get()) : nullptr);
-  if (search && udev_enumerate_add_match_property(search.get(), "ID_INPUT_ACCELEROMETER", "1") >= 0 &&
-      udev_enumerate_scan_devices(search.get()) >= 0) {
-    udev_list_entry* entry = nullptr;
-    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(search.get()))
-        folders.emplace_back(udev_list_entry_get_name(entry));
-  }
+  searchUdev(
+      [](udev_enumerate* search) {
+        udev_enumerate_add_match_property(search, "ID_INPUT_ACCELEROMETER", "1");
+      },
+      [&](udev_device* device) { folders.emplace_back(udev_device_get_syspath(device)); });
   return folders;
 }
 

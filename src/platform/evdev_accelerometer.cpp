@@ -14,6 +14,7 @@
 
 #include "platform/device_node.h"
 #include "platform/udev_handles.h"
+#include "platform/udev_search.h"
 #include "sensing/sample_report.h"
 
 namespace thwacko {
@@ -241,31 +242,21 @@ class EvdevCandidate final : public SensorCandidate {
 
 Accelerometer::Listing EvdevAccelerometer::listCandidates() {
   Listing listing;
-  const UdevHandle context(udev_new());
-  const UdevEnumerateHandle search(context ? udev_enumerate_new(context.get()) : nullptr);
-  if (!search) {
-    listing.status = -ENOMEM;
-    return listing;
-  }
-  udev_enumerate_add_match_subsystem(search.get(), "input");
-  udev_enumerate_add_match_property(search.get(), "ID_INPUT_ACCELEROMETER", "1");
-  if (const int status = udev_enumerate_scan_devices(search.get()); status < 0) {
-    listing.status = status;
-    return listing;
-  }
-  udev_list_entry* entry = nullptr;
-  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(search.get())) {
-    const UdevDeviceHandle device(
-        udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
-    const char* node = device ? udev_device_get_devnode(device.get()) : nullptr;
-    if (!node || !std::string_view(node).starts_with("/dev/input/event")) continue;
-    // The event node's parent is the input device, which holds the name and the poll interval.
-    udev_device* input = udev_device_get_parent(device.get());
-    std::string name = attribute(input, "name");
-    if (name.empty()) name = udev_device_get_sysname(device.get());
-    listing.candidates.push_back(
-        std::make_unique<EvdevCandidate>(udev_device_get_syspath(device.get()), node, name, pollRate(input)));
-  }
+  listing.status = searchUdev(
+      [](udev_enumerate* search) {
+        udev_enumerate_add_match_subsystem(search, "input");
+        udev_enumerate_add_match_property(search, "ID_INPUT_ACCELEROMETER", "1");
+      },
+      [&](udev_device* device) {
+        const char* node = udev_device_get_devnode(device);
+        if (!node || !std::string_view(node).starts_with("/dev/input/event")) return;
+        // The event node's parent is the input device, which holds the name and the poll interval.
+        udev_device* input = udev_device_get_parent(device);
+        std::string name = attribute(input, "name");
+        if (name.empty()) name = udev_device_get_sysname(device);
+        listing.candidates.push_back(
+            std::make_unique<EvdevCandidate>(udev_device_get_syspath(device), node, name, pollRate(input)));
+      });
   return listing;
 }
 

@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "platform/sample_poller.h"
-#include "platform/udev_handles.h"
+#include "platform/udev_search.h"
 #include "sensing/sample_report.h"
 
 namespace thwacko {
@@ -152,30 +152,20 @@ int pollRate(udev_device* device) {
 
 Accelerometer::Listing PositionAccelerometer::listCandidates() {
   Listing listing;
-  const UdevHandle context(udev_new());
-  const UdevEnumerateHandle search(context ? udev_enumerate_new(context.get()) : nullptr);
-  if (!search) {
-    listing.status = -ENOMEM;
-    return listing;
-  }
-  // By name, on whichever bus the kernel puts them (lis3lv02d moved from platform to faux).
-  for (const Driver& driver : kDrivers) udev_enumerate_add_match_sysname(search.get(), driver.sysname.data());
-  if (const int status = udev_enumerate_scan_devices(search.get()); status < 0) {
-    listing.status = status;
-    return listing;
-  }
-  udev_list_entry* entry = nullptr;
-  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(search.get())) {
-    const UdevDeviceHandle device(
-        udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
-    if (!device || !udev_device_get_sysattr_value(device.get(), "position")) continue;
-    const std::string_view sysname = udev_device_get_sysname(device.get());
-    for (const Driver& driver : kDrivers)
-      if (driver.sysname == sysname)
-        listing.candidates.push_back(std::make_unique<PositionCandidate>(
-            std::string(udev_device_get_syspath(device.get())) + "/position", driver,
-            driver.sysname == "lis3lv02d" ? pollRate(device.get()) : kHighestRate));
-  }
+  listing.status = searchUdev(
+      // By name, on whichever bus the kernel puts them (lis3lv02d moved from platform to faux).
+      [](udev_enumerate* search) {
+        for (const Driver& driver : kDrivers) udev_enumerate_add_match_sysname(search, driver.sysname.data());
+      },
+      [&](udev_device* device) {
+        if (!udev_device_get_sysattr_value(device, "position")) return;
+        const std::string_view sysname = udev_device_get_sysname(device);
+        for (const Driver& driver : kDrivers)
+          if (driver.sysname == sysname)
+            listing.candidates.push_back(std::make_unique<PositionCandidate>(
+                std::string(udev_device_get_syspath(device)) + "/position", driver,
+                driver.sysname == "lis3lv02d" ? pollRate(device) : kHighestRate));
+      });
   return listing;
 }
 
