@@ -38,6 +38,7 @@ TEST(RecordingTest, ReadsTimesExactlyAndSkipsCommentsAndBlankLines) {
 
 TEST(RecordingTest, RefusesAMalformedRecordingWithTheLineAndTheReason) {
   const std::string header = "thwacko-recording 1\n";
+  const std::string badBytes = "the bytes must be two-digit hexadecimal numbers separated by single spaces";
   const std::vector<std::pair<std::string, RecordingError>> cases{
       {"", {1, "the recording is empty"}},
       {"thwacko-recording 2\n0 00\n", {1, "the first line must be \"thwacko-recording 1\""}},
@@ -45,10 +46,9 @@ TEST(RecordingTest, RefusesAMalformedRecordingWithTheLineAndTheReason) {
       {header + "# fine\n-1 00\n", {3, "the time is not a decimal number of seconds"}},
       {header + "1. 00\n", {2, "the time is not a decimal number of seconds"}},
       {header + "0.2 00\n0.1 00\n", {3, "the time is earlier than the line before"}},
-      {header + "0 0\n", {2, "the bytes must be two-digit hexadecimal numbers separated by single spaces"}},
-      {header + "0 00  01\n",
-       {2, "the bytes must be two-digit hexadecimal numbers separated by single spaces"}},
-      {header + "0 0g\n", {2, "the bytes must be two-digit hexadecimal numbers separated by single spaces"}},
+      {header + "0 0\n", {2, badBytes}},
+      {header + "0 00  01\n", {2, badBytes}},
+      {header + "0 0g\n", {2, badBytes}},
   };
   for (const auto& [text, error] : cases) {
     const RecordingParse parse = parseRecording(text);
