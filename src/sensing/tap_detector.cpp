@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <string>
 #include <string_view>
 #include <utility>
 
@@ -51,11 +50,12 @@ TapDetector::TapDetector(Preferences& preferences, MainQueue& mainQueue, Clock& 
     : preferences_(preferences),
       clock_(clock),
       log_(log),
-      accelerometer_(accelerometer),
       threshold_(initialThreshold(preferences)),
-      sampleUpdate_(mainQueue, [this] { lastAcceleration_.set(latestSample_); }) {}
-
-TapDetector::~TapDetector() { stop(); }
+      sampleUpdate_(mainQueue, [this] { lastAcceleration_.set(latestSample_); }),
+      session_(
+          clock, log, accelerometer,
+          [this](const std::uint8_t* bytes, std::size_t length, WallTime) { handleReport(bytes, length); },
+          [this] { resetDetection(); }) {}
 
 void TapDetector::handleReport(const std::uint8_t* bytes, std::size_t length) {
   if (bytes == nullptr || length != kReportLength) return;
@@ -133,101 +133,6 @@ void TapDetector::emitTap(const PendingTap& tap) {
   taps_.send(event);
 }
 
-void TapDetector::start() {
-  if (isListening_.get()) return;
-  foundSensorKind_.reset();
-  wakeDrivers();
-  std::unique_ptr<AccelerometerDevice> device = findAccelerometer();
-  if (!device) {
-    sensorAvailable_.set(false);
-    log_.write("[TapDetector] No accelerometer found.");
-    return;
-  }
-  if (const std::int32_t status = device->open(); status != 0) {
-    sensorAvailable_.set(false);
-    log_.write("[TapDetector] Failed to open device: " + std::to_string(status) + ". Need sudo.");
-    return;
-  }
-  sensorAvailable_.set(true);
-  hidDevice_ = std::move(device);
-  reportBuffer_ = std::make_unique<ReportBuffer>();
-  hidDevice_->startDelivery(
-      *reportBuffer_,
-      [this](const std::uint8_t* bytes, std::size_t length, Duration) { handleReport(bytes, length); },
-      [this](std::string_view reason) { deviceLost(reason); });
-  isListening_.set(true);
-  resetDetection();
-  log_.write("[TapDetector] Listening. Callback registered on device.");
-}
-
-void TapDetector::stop() {
-  if (!isListening_.get()) return;
-  endListening();
-  log_.write("[TapDetector] Stopped");
-}
-
-void TapDetector::deviceLost(std::string_view reason) {
-  if (!isListening_.get()) return;
-  endListening();
-  log_.write("[TapDetector] Device lost: " + std::string(reason));
-}
-
-void TapDetector::endListening() {
-  if (hidDevice_ && reportBuffer_) {
-    hidDevice_->stopDelivery();
-    hidDevice_->close();
-    hidDevice_.reset();
-  }
-  reportBuffer_.reset();
-  isListening_.set(false);
-}
-
-void TapDetector::wakeDrivers() {
-  const Accelerometer::Wake wake = accelerometer_.wakeDrivers();
-  if (wake.status != 0) {
-    log_.write("[TapDetector] Could not find AppleSPUHIDDriver: " + std::to_string(wake.status));
-    return;
-  }
-  log_.write("[TapDetector] Woke " + std::to_string(wake.count) + " SPU driver(s)");
-}
-
-std::unique_ptr<AccelerometerDevice> TapDetector::findAccelerometer() {
-  Accelerometer::Listing listing = accelerometer_.listCandidates();
-  if (listing.status != 0) {
-    log_.write("[TapDetector] No AppleSPUHIDDevice found: " + std::to_string(listing.status));
-    return nullptr;
-  }
-  for (const std::unique_ptr<SensorCandidate>& candidate : listing.candidates) {
-    const SensorIdentity identity = candidate->identify();
-    logCandidate(identity);
-    if (identity.usagePage != kAccelerometerUsagePage || identity.usage != kAccelerometerUsage) continue;
-    std::unique_ptr<AccelerometerDevice> device = candidate->createDevice();
-    if (device) foundSensorKind_ = identity.kind;
-    log_.write(device ? "[TapDetector] Accelerometer device created successfully"
-                      : "[TapDetector] Failed to create IOHIDDevice");
-    return device;
-  }
-  log_.write("[TapDetector] No accelerometer among SPU devices");
-  return nullptr;
-}
-
-void TapDetector::logCandidate(const SensorIdentity& identity) {
-  if (identity.kind == SensorIdentity::Kind::iio) {
-    log_.write("[TapDetector] IIO device: " + identity.name + " (" + identity.frequency + " Hz)");
-    return;
-  }
-  std::string text = "[TapDetector] SPU device: page=";
-  if (identity.usagePage) {
-    std::array<char, 24> page{};
-    std::snprintf(page.data(), page.size(), "0x%04llX", static_cast<unsigned long long>(*identity.usagePage));
-    text += page.data();
-  } else {
-    text += "nil";
-  }
-  text += " usage=" + std::to_string(identity.usage.value_or(-1));
-  log_.write(text);
-}
-
 void TapDetector::resetDetection() {
   reportCount_ = 0;
   prevSample_.reset();
@@ -267,14 +172,6 @@ Subscription TapDetector::observeThreshold(std::function<void(const double&)> li
 Subscription TapDetector::observeCalibrationThreshold(
     std::function<void(const std::optional<double>&)> listener) {
   return calibrationThreshold_.observe(std::move(listener));
-}
-
-Subscription TapDetector::observeIsListening(std::function<void(const bool&)> listener) {
-  return isListening_.observe(std::move(listener));
-}
-
-Subscription TapDetector::observeSensorAvailable(std::function<void(const bool&)> listener) {
-  return sensorAvailable_.observe(std::move(listener));
 }
 
 Subscription TapDetector::observeLastAcceleration(std::function<void(const Acceleration&)> listener) {
