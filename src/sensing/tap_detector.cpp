@@ -20,6 +20,8 @@ constexpr std::int64_t kGravityWarmUpReports = 199;
 constexpr double kGravityAlpha = 0.0008;
 constexpr Duration kDebounceInterval = std::chrono::milliseconds(100);
 constexpr Duration kPeakWindow = std::chrono::milliseconds(5);
+// Samples further apart than this leave room for only one of them in the peak window.
+constexpr Duration kSparseSamplePeriod = kPeakWindow / 2;
 
 // Signed 32-bit little-endian fixed point with 16 fraction bits, in g.
 double decodeAxis(const std::uint8_t* bytes) {
@@ -48,16 +50,17 @@ double initialThreshold(const Preferences& preferences) {
 TapDetector::TapDetector(Preferences& preferences, MainQueue& mainQueue, Clock& clock, LogSink& log,
                          Accelerometer& accelerometer)
     : preferences_(preferences),
-      clock_(clock),
       log_(log),
       threshold_(initialThreshold(preferences)),
       sampleUpdate_(mainQueue, [this] { lastAcceleration_.set(latestSample_); }),
       session_(
           clock, log, accelerometer,
-          [this](const std::uint8_t* bytes, std::size_t length, WallTime) { handleReport(bytes, length); },
+          [this](const std::uint8_t* bytes, std::size_t length, WallTime taken) {
+            handleReport(bytes, length, taken);
+          },
           [this] { resetDetection(); }) {}
 
-void TapDetector::handleReport(const std::uint8_t* bytes, std::size_t length) {
+void TapDetector::handleReport(const std::uint8_t* bytes, std::size_t length, WallTime taken) {
   if (bytes == nullptr || length != kReportLength) return;
   ++reportCount_;
   const Acceleration sample{decodeAxis(bytes + 6), decodeAxis(bytes + 10), decodeAxis(bytes + 14)};
@@ -73,9 +76,28 @@ void TapDetector::handleReport(const std::uint8_t* bytes, std::size_t length) {
   }
 
   const std::optional<Acceleration> previous = std::exchange(prevSample_, sample);
+  const WallTime previousTime = std::exchange(prevSampleTime_, taken);
   if (!previous) return;  // the first sample after a reset has nothing to jolt against
+  recordInterval(taken - previousTime);
   const double dx = sample.x - previous->x, dy = sample.y - previous->y, dz = sample.z - previous->z;
-  joltStep(dx, dy, dz, std::sqrt(dx * dx + dy * dy + dz * dz));
+  joltStep(dx, dy, dz, std::sqrt(dx * dx + dy * dy + dz * dz), taken);
+}
+
+void TapDetector::recordInterval(Duration interval) {
+  // Report n (from 2 on) brings the (n - 1)th interval since the reset: a ring indexed by the count.
+  recentIntervals_[static_cast<std::size_t>(reportCount_) % kRecentIntervals] =
+      std::max(interval, Duration{});
+}
+
+Duration TapDetector::samplePeriod() const {
+  // The median of the recent intervals (the lower one of an even count): a late report or a gap
+  // in the stream does not move it.
+  const auto known = static_cast<std::ptrdiff_t>(
+      std::min<std::int64_t>(reportCount_ - 1, static_cast<std::int64_t>(kRecentIntervals)));
+  const std::ptrdiff_t middle = (known - 1) / 2;
+  std::array<Duration, kRecentIntervals> sorted = recentIntervals_;
+  std::nth_element(sorted.begin(), sorted.begin() + middle, sorted.begin() + known);
+  return sorted[static_cast<std::size_t>(middle)];
 }
 
 void TapDetector::logFirstReports(const std::uint8_t* bytes, const Acceleration& sample) {
@@ -100,14 +122,18 @@ void TapDetector::publishSample(const Acceleration& sample) {
   sampleUpdate_.post();
 }
 
-void TapDetector::joltStep(double dx, double dy, double dz, double magnitude) {
-  const WallTime now = clock_.now();
+void TapDetector::joltStep(double dx, double dy, double dz, double magnitude, WallTime now) {
   const double effectiveThreshold = calibrationThreshold_.get().value_or(threshold_.get());
 
   if (pending_) {
     if (pending_->peakMagnitude < magnitude)
-      *pending_ = PendingTap{pending_->startTime, magnitude, dx, dy, dz};
-    if (now - pending_->startTime >= kPeakWindow) emitTap(*std::exchange(pending_, std::nullopt));
+      *pending_ = PendingTap{pending_->startTime, magnitude, dx, dy, dz, pending_->laterSamples};
+    ++pending_->laterSamples;
+    // At a slow sample rate the window also waits for the second sample after the crossing, so
+    // that the peak is chosen from two jolts rather than taken from whichever came first.
+    const bool windowClosed = now - pending_->startTime >= kPeakWindow &&
+                              (pending_->laterSamples >= 2 || samplePeriod() <= kSparseSamplePeriod);
+    if (windowClosed) emitTap(*std::exchange(pending_, std::nullopt));
   }
 
   const bool above = magnitude > effectiveThreshold;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,9 +23,11 @@ class Preferences;
 // Turns the accelerometer's input reports into taps. Each 22-byte report carries x, y and z as
 // signed 32-bit little-endian fixed-point numbers (16 fraction bits) at offsets 6, 10 and 14.
 // A tap starts on a rising edge of the jolt (the difference of two consecutive samples) above
-// the threshold, at least 0.1 s after the previous start, collects its peak for 5 ms and is then
-// sent on the tap stream. The reports come from the sensor session the detector owns, which
-// finds and opens the accelerometer. Everything here runs on the main thread.
+// the threshold, at least 0.1 s after the previous start, collects its peak for 5 ms (and over
+// at least two samples when they come more than 2.5 ms apart) and is then sent on the tap
+// stream. These times are the samples' own, not their arrival's, so samples that arrive in
+// batches keep their timing. The reports come from the sensor session the detector owns.
+// Everything here runs on the main thread.
 class TapDetector {
  public:
   static constexpr double kDefaultThreshold = 0.015;
@@ -38,8 +41,9 @@ class TapDetector {
   TapDetector(const TapDetector&) = delete;
   TapDetector& operator=(const TapDetector&) = delete;
 
-  // Feeds one input report. Anything that is not exactly 22 bytes is ignored.
-  void handleReport(const std::uint8_t* bytes, std::size_t length);
+  // Feeds one input report whose sample was taken at `taken`. Anything that is not exactly 22
+  // bytes is ignored.
+  void handleReport(const std::uint8_t* bytes, std::size_t length, WallTime taken);
 
   // The sensor session's start() and stop(): listening to the accelerometer's reports. Each
   // successful start() starts the detection afresh; stop() keeps the detection state.
@@ -89,15 +93,20 @@ class TapDetector {
     WallTime startTime;
     double peakMagnitude = 0;
     double peakDx = 0, peakDy = 0, peakDz = 0;
+    int laterSamples = 0;  // samples since the one that started the tap
   };
+
+  // The last few intervals between sample times, to tell a slow sensor from a late report.
+  static constexpr std::size_t kRecentIntervals = 5;
 
   void logFirstReports(const std::uint8_t* bytes, const Acceleration& sample);
   void publishSample(const Acceleration& sample);
-  void joltStep(double dx, double dy, double dz, double magnitude);
+  void recordInterval(Duration interval);
+  Duration samplePeriod() const;
+  void joltStep(double dx, double dy, double dz, double magnitude, WallTime now);
   void emitTap(const PendingTap& tap);
 
   Preferences& preferences_;
-  Clock& clock_;
   LogSink& log_;
 
   Observable<Acceleration> lastAcceleration_;
@@ -107,6 +116,8 @@ class TapDetector {
 
   std::int64_t reportCount_ = 0;
   std::optional<Acceleration> prevSample_;
+  WallTime prevSampleTime_;
+  std::array<Duration, kRecentIntervals> recentIntervals_{};
   Acceleration gravityEstimate_;
   WallTime lastTapTime_{};  // the epoch: long enough ago for the first crossing
   bool wasAboveThreshold_ = false;
