@@ -84,8 +84,9 @@ void TapDetector::handleReport(const std::uint8_t* bytes, std::size_t length, Wa
 }
 
 void TapDetector::recordInterval(Duration interval) {
-  // Report n (from 2 on) brings the (n - 1)th interval since the reset: a ring indexed by the count.
-  recentIntervals_[static_cast<std::size_t>(reportCount_) % kRecentIntervals] =
+  // Report n (from 2 on) brings the (n - 1)th interval since the reset, kept in place (n - 2) mod 5,
+  // so that the first places filled are always those of the intervals since the reset.
+  recentIntervals_[static_cast<std::size_t>(reportCount_ - 2) % kRecentIntervals] =
       std::max(interval, Duration{});
 }
 
