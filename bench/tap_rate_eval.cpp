@@ -34,33 +34,29 @@ constexpr std::array<double, 5> kReadRates = {1000, 400, 200, 100, 20};
 // The chips. Output rates are the drivers' own tables (hid-sensor-attributes turns a frequency
 // into a report interval in whole milliseconds, so 400 Hz becomes 500); the rest comes from
 // datasheets, or is typical of the class where no public document gives it ("assumed").
-//
-//   model      driver               output rates, Hz                    low-pass          LSB noise,
-//   ug/sqrt(Hz) hid-hub    hid-sensor-accel-3d  1000/n                              ODR/2 (assumed)   1 mg 70
-//   (assumed: a recent IMU) bma2xx     bmc150-accel         15.62 31.26 62.5 125 ... 1000 2000  ODR/2
-//   (bandwidth) 0.98 mg (12 bit, +-2 g)   150 (BMA255) lis3dh     st_accel             1 10 25 50 100 200 400
-//   1344         ODR/2             1 mg (12 bit, +-2 g)      220 lis3lv02d  lis3lv02d            40 160 640
-//   2560                     ODR/4 (640 Hz)    0.98 mg (1024 per g)      200 (assumed) hdaps      hdaps EC
-//   refresh 50 (assumed)             ODR/2 (assumed)   10 mg (10 bit, +-5 g)     250 (ADXL320), x and y only
-//   applesmc   applesmc             SMC refresh 100 (assumed)           ODR/2 (assumed)   4 mg (assumed,
-//   ~250/g)    250 (assumed)
-//
 // Read at a rate the chip does not output, a reader polls: it gets the chip's latest output.
 struct Chip {
   const char* name;
-  std::vector<double> outputRates;
-  double lowPass;  // corner as a fraction of the output rate
-  double lsb;      // g
-  double noise;    // g per square root of Hz
+  std::vector<double> outputRates;  // Hz
+  double lowPass;                   // corner as a fraction of the output rate
+  double lsb;                       // g
+  double noise;                     // g per square root of Hz
   bool hasZ;
 };
 
 const std::vector<Chip> kChips = {
+    // hid-sensor-accel-3d: rates 1000/n; low-pass, 1 mg steps and a recent IMU's noise assumed.
     {"hid-hub", {20, 50, 100, 200, 250, 333.333, 500, 1000}, 0.5, 0.001, 70e-6, true},
+    // bmc150-accel (BMA255): bandwidth register = ODR/2, 12 bits over +-2 g, 150 ug/sqrt(Hz).
     {"bma2xx", {15.62, 31.26, 62.5, 125, 250, 500, 1000, 2000}, 0.5, 0.00098, 150e-6, true},
+    // st_accel (LIS3DH): ODR/2, 12 bits over +-2 g, 220 ug/sqrt(Hz).
     {"lis3dh", {1, 10, 25, 50, 100, 200, 400, 1344}, 0.5, 0.001, 220e-6, true},
+    // lis3lv02d (LIS3LV02DL): 640 Hz bandwidth at 2560 Hz, 1024 steps per g; noise assumed.
     {"lis3lv02d", {40, 160, 640, 2560}, 0.25, 0.00098, 200e-6, true},
+    // hdaps: x and y only, ADXL320 (250 ug/sqrt(Hz)) read by the EC with 10 bits over +-5 g; the
+    // EC's refresh rate (50 Hz, as the driver polls every 50 ms) assumed.
     {"hdaps", {50}, 0.5, 0.01, 250e-6, false},
+    // applesmc: polled every 50 ms by the driver; SMC refresh, about 250 steps per g and noise assumed.
     {"applesmc", {100}, 0.5, 0.004, 250e-6, true},
 };
 
