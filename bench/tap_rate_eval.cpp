@@ -319,11 +319,11 @@ Figures evaluate(const Scene& scene, const Chip& chip, double readRate, Tuning t
   Figures figures;
   for (const Detection& detection : detections) {
     const auto knock = std::find_if(scene.knocks.begin(), scene.knocks.end(), [&](const Knock& k) {
-      return detection.start >= k.time - slack && detection.start <= k.time + late;
+      return !heard[static_cast<std::size_t>(&k - scene.knocks.data())] &&
+             detection.start >= k.time - slack && detection.start <= k.time + late;
     });
-    const auto index = static_cast<std::size_t>(knock - scene.knocks.begin());
-    if (knock != scene.knocks.end() && !heard[index]) {
-      heard[index] = true;
+    if (knock != scene.knocks.end()) {
+      heard[static_cast<std::size_t>(knock - scene.knocks.begin())] = true;
       latencies.push_back(detection.emitted - knock->time);
       latencySum += latencies.back();
       ratios.push_back(detection.magnitude / knock->strength);
