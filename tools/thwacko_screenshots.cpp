@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
   SystemLog systemLog;
   InMemoryPreferences preferences;
   SwitchableSensor sensor(mainQueue, clock);
-  RtAudioOutput audio;
+  RtAudioOutput audio(RtAudioOutput::System::alsa, mainQueue);
   RtMidiService midi;
   NotificationCenter notifications;
   Coordinator coordinator(CoordinatorServices{preferences, mainQueue, clock, console, systemLog, sensor,
