@@ -22,8 +22,6 @@ class PulseAudioDaemon {
     daemon_.setStandardOutputFile(QProcess::nullDevice());
   }
   ~PulseAudioDaemon() { kill(); }
-  PulseAudioDaemon(const PulseAudioDaemon&) = delete;
-  PulseAudioDaemon& operator=(const PulseAudioDaemon&) = delete;
 
   // Starts the server and waits (up to ten seconds) until it answers; gives whether it does.
   bool start() {

