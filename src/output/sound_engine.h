@@ -55,14 +55,14 @@ class SoundEngine {
   const SampleBuffer& buffer(DrumSound sound) const { return voices_[index(sound)]; }
 
  private:
+  bool playing() const { return ready_ && !lost_; }
+
   AudioOutput& output_;
   Preferences& preferences_;
   LogSink& log_;
   Observable<float> volume_;
   VoiceMixer::Voices voices_;
   VoiceMixer mixer_;
-  bool playing() const { return ready_ && !lost_; }
-
   bool ready_ = false;
   bool lost_ = false;
 };
