@@ -24,9 +24,9 @@
 
 #include "app/coordinator.h"
 #include "app/notification_center.h"
+#include "platform/pulseaudio_output.h"
 #include "platform/qsettings_preferences.h"
 #include "platform/qt_main_queue.h"
-#include "platform/rtaudio_output.h"
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
 #include "sensing/recording.h"
@@ -187,8 +187,8 @@ int main(int argc, char** argv) {
   SystemLog systemLog;
   NullLog quiet;
   NoAudio noAudio;
-  std::optional<RtAudioOutput> realAudio;
-  if (options->audio) realAudio.emplace();
+  std::optional<PulseAudioOutput> realAudio;
+  if (options->audio) realAudio.emplace(realQueue);
   NoMIDI noMidi;
   std::optional<RtMidiService> realMidi;
   if (options->midi) realMidi.emplace();
