@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "output/sound_engine.h"
+#include "platform/qt_main_queue.h"
 #include "platform/rtaudio_output.h"
 #include "support/in_memory_preferences.h"
 #include "testing/jack_server.h"  // also brings QCoreApplication
@@ -72,7 +73,8 @@ int run() {
   InMemoryPreferences prefs;
   prefs.writeFloat("thwacko.volume", 1.0f);
   StderrLog log;
-  RtAudioOutput output;
+  QtMainQueue queue;
+  RtAudioOutput output(RtAudioOutput::System::jack, queue);
   StampingOutput stamping(output);
   SoundEngine engine(stamping, prefs, log);
   if (!engine.isReady()) return 1;

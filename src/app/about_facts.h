@@ -24,8 +24,10 @@ std::string sensorKindName(SensorIdentity::Kind kind);
 // platform, the kind of accelerometer the last start found and its rate in Hz as the back end
 // states it ("IIO accelerometer · 400 Hz"; the kind alone when the rate is unknown, "None found"
 // when it found none), the audio system the sound engine plays through ("Unavailable" when none)
-// and the privacy promise. The tap total follows them; the view formats it in the user's locale.
+// with the delay it reports when it reports one ("PipeWire · 1.3 ms"), and the privacy promise.
+// The tap total follows them; the view formats it in the user's locale.
 std::vector<AboutFact> aboutFacts(std::optional<SensorIdentity::Kind> sensor, std::string_view audioSystem,
+                                  std::optional<double> latencySeconds = std::nullopt,
                                   std::string_view sensorRate = {});
 
 }  // namespace thwacko

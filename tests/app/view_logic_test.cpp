@@ -3,7 +3,6 @@
 
 #include <set>
 
-#include "app/about_facts.h"
 #include "app/activity_flash.h"
 #include "app/entry_style.h"
 #include "app/main_screen_text.h"
@@ -13,17 +12,6 @@
 
 namespace thwacko {
 namespace {
-
-TEST(AboutFacts, SensorRowNamesTheKindFoundWithItsRateWhenTheBackEndKnowsIt) {
-  const auto sensor = [](std::optional<SensorIdentity::Kind> kind, std::string_view rate) {
-    return aboutFacts(kind, "PipeWire", rate)[1];
-  };
-  EXPECT_EQ(sensor(SensorIdentity::Kind::iio, "400"),
-            (AboutFact{"Sensor", "IIO accelerometer \u00B7 400 Hz"}));
-  EXPECT_EQ(sensor(SensorIdentity::Kind::position, "40").value, "Drive-protection sensor \u00B7 40 Hz");
-  EXPECT_EQ(sensor(SensorIdentity::Kind::evdev, "?").value, "Input accelerometer");
-  EXPECT_EQ(sensor(std::nullopt, "100").value, "None found");
-}
 
 TEST(SliderScale, ThresholdSliderPressesRoundToWholeMilliGWithinRange) {
   const SliderScale split{0.01, 0.08};
