@@ -10,9 +10,10 @@
 #include <fstream>
 #include <thread>
 
-#include "common/allocation_counter.h"
+#include "common/heard_samples.h"
 #include "common/jack_server.h"
 #include "common/recording_log.h"
+#include "common/watched_output.h"
 #include "output/sound_engine.h"
 #include "support/in_memory_preferences.h"
 
@@ -68,50 +69,6 @@ class JackCapture {
   std::atomic<std::size_t> frames_{0};
 };
 
-// Wraps an output so that every period it renders runs under an allocation watch.
-class WatchedOutput final : public AudioOutput, private AudioRenderer {
- public:
-  explicit WatchedOutput(AudioOutput& inner) : inner_(inner) {}
-  std::optional<std::string> start(AudioRenderer& renderer, Events events) override {
-    renderer_ = &renderer;
-    return inner_.start(*this, std::move(events));
-  }
-  void stop() override { inner_.stop(); }
-  std::string apiName() const override { return inner_.apiName(); }
-
- private:
-  void discardPending() noexcept override { renderer_->discardPending(); }
-  void render(std::span<float> mono) noexcept override {
-    testing::AllocationWatch watch;
-    renderer_->render(mono);
-  }
-  AudioOutput& inner_;
-  AudioRenderer* renderer_ = nullptr;
-};
-
-std::size_t firstSound(const std::vector<float>& samples, std::size_t from = 0) {
-  for (std::size_t i = from; i < samples.size(); ++i)
-    if (samples[i] != 0.0f) return i;
-  return samples.size();
-}
-
-// What `expected` says, sample for sample, from `at` on.
-::testing::AssertionResult heardAt(const std::vector<float>& heard, std::size_t at,
-                                   const std::vector<float>& expected) {
-  if (at + expected.size() > heard.size()) return ::testing::AssertionFailure() << "capture too short";
-  for (std::size_t i = 0; i < expected.size(); ++i)
-    if (heard[at + i] != expected[i])
-      return ::testing::AssertionFailure()
-             << "frame " << i << ": heard " << heard[at + i] << ", expected " << expected[i];
-  return ::testing::AssertionSuccess();
-}
-
-std::vector<float> scaled(const SampleBuffer& buffer, float factor) {
-  std::vector<float> out(buffer.size());
-  for (std::size_t i = 0; i < buffer.size(); ++i) out[i] = buffer[i] * factor;
-  return out;
-}
-
 class RtAudioOutputOnJack : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -133,7 +90,7 @@ class RtAudioOutputOnJack : public ::testing::Test {
   InMemoryPreferences prefs;
   RecordingLog log;
   RtAudioOutput output;
-  WatchedOutput watched{output};
+  testing::WatchedOutput watched{output};
   std::optional<SoundEngine> engine;
 };
 
