@@ -22,6 +22,8 @@ std::string latencyProperty() {
   return std::to_string(PipeWireOutput::kQuantumFrames) + "/" + std::to_string(PipeWireOutput::kSampleRateHz);
 }
 
+std::string rateProperty() { return "1/" + std::to_string(PipeWireOutput::kSampleRateHz); }
+
 }  // namespace
 
 struct PipeWireOutput::Listeners {
@@ -90,10 +92,12 @@ std::optional<std::string> PipeWireOutput::connect() {
   };
   pw_core_add_listener(core_, &l.core, &l.coreEvents, this);
 
-  pw_properties* properties = pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
-                                                PW_KEY_MEDIA_ROLE, "Production", PW_KEY_NODE_NAME, "thwacko",
-                                                PW_KEY_MEDIA_NAME, "thwacko", PW_KEY_APP_ICON_NAME, "thwacko",
-                                                PW_KEY_NODE_LATENCY, latencyProperty().c_str(), nullptr);
+  // node.rate lets the graph run at the voices' rate when the desktop allows it and the device
+  // is idle; otherwise the stream's adapter resamples.
+  pw_properties* properties = pw_properties_new(
+      PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback", PW_KEY_MEDIA_ROLE, "Production",
+      PW_KEY_NODE_NAME, "thwacko", PW_KEY_MEDIA_NAME, "thwacko", PW_KEY_APP_ICON_NAME, "thwacko",
+      PW_KEY_NODE_LATENCY, latencyProperty().c_str(), PW_KEY_NODE_RATE, rateProperty().c_str(), nullptr);
   stream_ = pw_stream_new(core_, "thwacko", properties);
   if (!stream_) return std::string("cannot create a PipeWire stream: ") + spa_strerror(-errno);
   l.streamEvents.version = PW_VERSION_STREAM_EVENTS;
@@ -174,6 +178,7 @@ void PipeWireOutput::process() noexcept {
   data.chunk->offset = 0;
   data.chunk->stride = kChannels * sizeof(float);
   data.chunk->size = frames * kChannels * sizeof(float);
+  buffer->size = frames;  // what the stream's time report counts as queued
   pw_stream_queue_buffer(stream_, buffer);
 }
 
@@ -205,7 +210,7 @@ std::optional<double> PipeWireOutput::latencySeconds() const {
   pw_time time{};
   if (pw_stream_get_time_n(stream_, &time, sizeof time) < 0 || time.rate.denom == 0) return std::nullopt;
   return static_cast<double>(time.delay) * time.rate.num / time.rate.denom +
-         static_cast<double>(time.buffered) / kSampleRateHz;
+         static_cast<double>(time.buffered + time.queued) / kSampleRateHz;
 }
 
 }  // namespace thwacko

@@ -17,10 +17,11 @@ namespace thwacko {
 
 // Audio output as a native PipeWire playback stream named "thwacko" (media role "Production").
 // It asks the graph for a 64-frame quantum at 44100 Hz (node.latency 64/44100, about 1.45 ms)
-// and plays 44100 Hz stereo, the mono mix on both channels; where the graph runs at another
-// rate, the stream's own adapter resamples. The stream names no target, so the session manager
-// links it to the default sink and moves it when the default changes. It renders in the
-// stream's real-time process callback.
+// and plays 44100 Hz stereo, the mono mix on both channels. It asks the graph to run at 44100 Hz
+// (node.rate), which PipeWire grants when its allowed rates include 44100 and the device is
+// idle; otherwise the stream's own adapter resamples, which holds about 32 frames (0.73 ms). The stream names
+// no target, so the session manager links it to the default sink and moves it when the default changes. It
+// renders in the stream's real-time process callback.
 //
 // start() fails at once when no PipeWire daemon listens, and within a few seconds when one
 // does not answer or links the stream to no sink. When the running stream loses its daemon, it
@@ -39,7 +40,8 @@ class PipeWireOutput final : public AudioOutput {
   std::optional<std::string> start(AudioRenderer& renderer, Events events) override;
   void stop() override;
   std::string apiName() const override;
-  // The stream's delay to the sink as the graph reports it, plus what the resampler holds.
+  // The stream's delay to the sink as the graph reports it, plus what the resampler holds and
+  // what waits in the stream's queue.
   std::optional<double> latencySeconds() const override;
 
  private:
