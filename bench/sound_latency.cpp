@@ -29,6 +29,7 @@
 #include "platform/qt_main_queue.h"
 #include "platform/rtaudio_output.h"
 #include "support/in_memory_preferences.h"
+#include "testing/intercepting_output.h"
 #include "testing/pipewire_session.h"
 
 namespace thwacko {
@@ -39,16 +40,9 @@ using Clock = std::chrono::steady_clock;
 // Stamps the end of every period whose first frame is a cowbell's first sample (at volume 1 and
 // velocity 1 that sample is exactly 0.4, which the cowbell never reaches again), and keeps the
 // shortest and longest period rendered.
-class StampingOutput final : public AudioOutput, private AudioRenderer {
+class StampingOutput final : public testing::InterceptingOutput {
  public:
-  explicit StampingOutput(AudioOutput& inner) : inner_(inner) {}
-  std::optional<std::string> start(AudioRenderer& renderer, Events events) override {
-    renderer_ = &renderer;
-    return inner_.start(*this, std::move(events));
-  }
-  void stop() override { inner_.stop(); }
-  std::string apiName() const override { return inner_.apiName(); }
-  std::optional<double> latencySeconds() const override { return inner_.latencySeconds(); }
+  using InterceptingOutput::InterceptingOutput;
 
   std::uint64_t onsets() const { return onsets_.load(std::memory_order_acquire); }
   Clock::time_point lastOnset() const { return Clock::time_point(Clock::duration(lastOnset_.load())); }
@@ -56,9 +50,8 @@ class StampingOutput final : public AudioOutput, private AudioRenderer {
   std::size_t longestPeriod() const { return longest_.load(); }
 
  private:
-  void discardPending() noexcept override { renderer_->discardPending(); }
-  void render(std::span<float> mono) noexcept override {
-    renderer_->render(mono);
+  void renderThrough(thwacko::AudioRenderer& renderer, std::span<float> mono) noexcept override {
+    renderer.render(mono);
     if (!mono.empty() && mono[0] == 0.4f) {
       lastOnset_.store(Clock::now().time_since_epoch().count());
       onsets_.fetch_add(1, std::memory_order_release);
@@ -66,8 +59,6 @@ class StampingOutput final : public AudioOutput, private AudioRenderer {
     if (mono.size() < shortest_.load(std::memory_order_relaxed)) shortest_.store(mono.size());
     if (mono.size() > longest_.load(std::memory_order_relaxed)) longest_.store(mono.size());
   }
-  AudioOutput& inner_;
-  AudioRenderer* renderer_ = nullptr;
   std::atomic<Clock::rep> lastOnset_{0};
   std::atomic<std::uint64_t> onsets_{0};
   std::atomic<std::size_t> shortest_{SIZE_MAX};
