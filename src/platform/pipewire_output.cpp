@@ -35,12 +35,11 @@ struct PipeWireOutput::Listeners {
   bool answered = false;
 };
 
+// The library stays initialised for the life of the process: pw_init may be called again, and
+// other PipeWire users in the process may still need it.
 PipeWireOutput::PipeWireOutput(MainQueue& mainQueue) : mainQueue_(mainQueue) { pw_init(nullptr, nullptr); }
 
-PipeWireOutput::~PipeWireOutput() {
-  stop();
-  pw_deinit();
-}
+PipeWireOutput::~PipeWireOutput() { stop(); }
 
 std::optional<std::string> PipeWireOutput::start(AudioRenderer& renderer, Events events) {
   stop();
@@ -183,9 +182,12 @@ void PipeWireOutput::process() noexcept {
 }
 
 void PipeWireOutput::stop() {
+  // With the loop stopped and the listeners gone, nothing reports on the stream going away.
+  if (loop_) pw_thread_loop_stop(loop_);
+  if (stream_) spa_hook_remove(&listeners_->stream);
+  if (core_ && listeners_) spa_hook_remove(&listeners_->core);
   if (session_) session_->current = false;
   session_.reset();
-  if (loop_) pw_thread_loop_stop(loop_);
   if (stream_) pw_stream_destroy(stream_);
   if (core_) pw_core_disconnect(core_);
   if (context_) pw_context_destroy(context_);
