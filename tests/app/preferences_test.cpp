@@ -1,8 +1,8 @@
+#include "support/in_memory_preferences.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "support/in_memory_preferences.h"
 
 namespace thwacko {
 namespace {

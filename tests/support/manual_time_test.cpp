@@ -15,9 +15,7 @@ TEST(ManualTime, RunsTasksAtTheirDueTimeInDueOrder) {
   const WallTime start = time.now();
   std::vector<std::string> log;
   auto note = [&](std::string name) {
-    return [&, name] {
-      log.push_back(name + "@" + std::to_string(durationToSeconds(time.now() - start)).substr(0, 4));
-    };
+    return [&, name] { log.push_back(name + "@" + std::to_string(durationToSeconds(time.now() - start)).substr(0, 4)); };
   };
   time.postAfter(0.5, note("b"));
   time.postAfter(0.2, note("a"));

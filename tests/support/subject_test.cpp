@@ -46,7 +46,8 @@ TEST(Subject, ChangesDuringDeliveryAreSafe) {
   auto first = subject.subscribe([&](int value) {
     calls.push_back("first" + std::to_string(value));
     second.reset();  // cancelled before its turn: it must not be called
-    if (!late.active()) late = subject.subscribe([&](int v) { calls.push_back("late" + std::to_string(v)); });
+    if (!late.active())
+      late = subject.subscribe([&](int v) { calls.push_back("late" + std::to_string(v)); });
   });
   second = subject.subscribe([&](int value) { calls.push_back("second" + std::to_string(value)); });
   subject.send(1);
