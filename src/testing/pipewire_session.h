@@ -43,7 +43,7 @@ class PipeWireSession {
     bus_.start(QStringLiteral("dbus-daemon"),
                {QStringLiteral("--session"), QStringLiteral("--nofork"),
                 QStringLiteral("--address=unix:path=") + dir.filePath(QStringLiteral("bus"))});
-    started_ = poll([&] { return dir.exists(QStringLiteral("bus")); }) && startDaemons();
+    started_ = poll("the session bus", [&] { return dir.exists(QStringLiteral("bus")); }) && startDaemons();
   }
   ~PipeWireSession() {
     stopDaemons();
@@ -53,24 +53,24 @@ class PipeWireSession {
   PipeWireSession& operator=(const PipeWireSession&) = delete;
 
   bool started() const { return started_; }
+  // What did not come up within ten seconds when the session or its daemons did not start.
+  const char* failure() const { return failure_; }
 
   // Starts pipewire, wireplumber and pipewire-pulse, adds the null sink and waits (ten seconds
   // at most) until it is the default sink; gives whether it is.
   bool startDaemons() {
+    const auto answers = [](QStringList command) { return [command] { return run(command) == 0; }; };
     daemons_[0].start(QStringLiteral("pipewire"), {});
-    if (!poll([] {
-          return run({QStringLiteral("pw-cli"), QStringLiteral("info"), QStringLiteral("0")}) == 0;
-        }))
+    if (!poll("pipewire", answers({QStringLiteral("pw-cli"), QStringLiteral("info"), QStringLiteral("0")})))
       return false;
     daemons_[1].start(QStringLiteral("wireplumber"), {});
     daemons_[2].start(QStringLiteral("pipewire-pulse"), {});
     QString sink;
-    return poll([] {
-             return run({QStringLiteral("pactl"), QStringLiteral("info")}) == 0;
-           }) &&
-           run({QStringLiteral("pactl"), QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
-                QStringLiteral("sink_name=") + kSink}) == 0 &&
-           poll([&] {
+    return poll("pipewire-pulse", answers({QStringLiteral("pactl"), QStringLiteral("info")})) &&
+           poll("the null sink",
+                answers({QStringLiteral("pactl"), QStringLiteral("load-module"),
+                         QStringLiteral("module-null-sink"), QStringLiteral("sink_name=") + kSink})) &&
+           poll("the null sink as the default", [&] {
              return run({QStringLiteral("pactl"), QStringLiteral("get-default-sink")}, &sink) == 0 &&
                     sink.trimmed() == kSink;
            });
@@ -98,9 +98,9 @@ class PipeWireSession {
   }
 
  private:
-  static bool poll(const std::function<bool()>& condition) {
+  bool poll(const char* what, const std::function<bool()>& condition) {
     for (QDeadlineTimer deadline(10000); !condition(); QThread::msleep(20))
-      if (deadline.hasExpired()) return false;
+      if (deadline.hasExpired()) return failure_ = what, false;
     return true;
   }
   static void end(QProcess& process) {
@@ -112,6 +112,7 @@ class PipeWireSession {
   QProcess bus_;
   std::array<QProcess, 3> daemons_;  // pipewire, wireplumber, pipewire-pulse
   bool started_ = false;
+  const char* failure_ = "";
 };
 
 }  // namespace thwacko::testing

@@ -85,7 +85,7 @@ VoiceMixer::Voices allVoices() {
 
 class PipeWireOutputTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(session.started()) << "the PipeWire session did not come up"; }
+  void SetUp() override { ASSERT_TRUE(session.started()) << "no " << session.failure(); }
 
   // Plays the voices, each once the one before has sounded for 0.1 s, and tells whether the
   // monitor heard what `expected` makes of the capture from the first hit on. A cycle that runs
@@ -163,7 +163,7 @@ TEST_F(PipeWireOutputTest, TellsOfALostDaemonOnceFailsWithoutOneAndPlaysOnANewOn
   EXPECT_TRUE(output.start(mixer, {}).value_or("").starts_with("no PipeWire daemon answers"));
   EXPECT_EQ(output.apiName(), "");
 
-  ASSERT_TRUE(session.startDaemons());
+  ASSERT_TRUE(session.startDaemons()) << "no " << session.failure();
   ASSERT_EQ(output.start(mixer, {}), std::nullopt);
   const std::vector<float> cowbell = scaled(voices[index(DrumSound::cowbell)], 0.5f);
   EXPECT_TRUE(heardExactly({DrumSound::cowbell}, [&](const std::vector<float>&) { return cowbell; }));
