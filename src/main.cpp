@@ -6,15 +6,13 @@
 #include <cstdio>
 
 #include "build_info.h"
-#include "output/desktop_audio_output.h"
 #include "platform/dbus_notifications.h"
+#include "platform/desktop_audio.h"
 #include "platform/hidraw_accelerometer.h"
 #include "platform/iio_accelerometer.h"
 #include "platform/qsettings_preferences.h"
 #include "platform/qt_http_client.h"
-#include "platform/pulseaudio_output.h"
 #include "platform/qt_main_queue.h"
-#include "platform/rtaudio_output.h"
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
 #include "sensing/composite_accelerometer.h"
@@ -48,11 +46,7 @@ int main(int argc, char** argv) {
   CompositeAccelerometer accelerometer({&hidraw, &iio});
   // The back ends' own main-thread work (a lost audio server, retries) runs on the Qt event loop.
   QtMainQueue backEndQueue;
-  // The desktop's own audio server first; JACK only when a server already runs.
-  RtAudioOutput jack(RtAudioOutput::System::jack, backEndQueue);
-  PulseAudioOutput pulseAudio(backEndQueue);
-  RtAudioOutput alsa(RtAudioOutput::System::alsa, backEndQueue);
-  DesktopAudioOutput audio({&jack, &pulseAudio, &alsa}, backEndQueue, systemLog);
+  DesktopAudio audio(backEndQueue, systemLog);
   RtMidiService midi;
   QtHttpClient http;
   DBusNotifications userNotifications;
@@ -61,7 +55,7 @@ int main(int argc, char** argv) {
                     console,
                     systemLog,
                     accelerometer,
-                    audio,
+                    audio.output(),
                     midi,
                     http,
                     userNotifications,

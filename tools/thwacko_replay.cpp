@@ -24,7 +24,7 @@
 
 #include "app/coordinator.h"
 #include "app/notification_center.h"
-#include "platform/pulseaudio_output.h"
+#include "platform/desktop_audio.h"
 #include "platform/qsettings_preferences.h"
 #include "platform/qt_main_queue.h"
 #include "platform/rtmidi_service.h"
@@ -187,8 +187,8 @@ int main(int argc, char** argv) {
   SystemLog systemLog;
   NullLog quiet;
   NoAudio noAudio;
-  std::optional<PulseAudioOutput> realAudio;
-  if (options->audio) realAudio.emplace(realQueue);
+  std::optional<DesktopAudio> realAudio;
+  if (options->audio) realAudio.emplace(realQueue, systemLog);
   NoMIDI noMidi;
   std::optional<RtMidiService> realMidi;
   if (options->midi) realMidi.emplace();
@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
 
   Coordinator coordinator(CoordinatorServices{
       preferences, queue, clock, console, options->audio || options->midi ? static_cast<LogSink&>(systemLog) : quiet,
-      sensor, realAudio ? static_cast<AudioOutput&>(*realAudio) : noAudio,
+      sensor, realAudio ? realAudio->output() : noAudio,
       realMidi ? static_cast<MIDIService&>(*realMidi) : noMidi, notifications});
   if (options->midi) coordinator.midiOutput().setEnabled(true);
 

@@ -81,10 +81,10 @@ std::optional<std::string> PulseAudioOutput::waitUntilPlaying() {
 
   waitWhile([this] { return connecting(pa_context_get_state(context_)); });
   if (pa_context_get_state(context_) == PA_CONTEXT_READY) {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kSampleRateHz, kChannels};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kSampleRateHz, kChannels};
     pa_channel_map channels;
     pa_channel_map_init_stereo(&channels);
-    stream_ = pa_stream_new_with_proplist(context_, "thwacko", &spec, &channels, streamProperties().get());
+    stream_ = pa_stream_new_with_proplist(context_, "thwacko", &format, &channels, streamProperties().get());
     pa_stream_set_state_callback(stream_, &PulseAudioOutput::onStreamState, this);
     pa_stream_set_write_callback(stream_, &PulseAudioOutput::onWrite, this);
     // The target length is the whole delay the server keeps (stream buffer and sink together);

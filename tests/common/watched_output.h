@@ -1,33 +1,20 @@
 #pragma once
 
-#include <optional>
-#include <string>
+#include "testing/allocation_watch.h"
+#include "testing/intercepting_output.h"
 
-#include "output/audio_output.h"
-#include "testing/allocation_counter.h"
-
-namespace thwacko {
+namespace thwacko::testing {
 
 // Wraps an output so that every period it renders runs under an allocation watch.
-class WatchedOutput final : public AudioOutput, private AudioRenderer {
+class WatchedOutput final : public InterceptingOutput {
  public:
-  explicit WatchedOutput(AudioOutput& inner) : inner_(inner) {}
-  std::optional<std::string> start(AudioRenderer& renderer, Events events) override {
-    renderer_ = &renderer;
-    return inner_.start(*this, std::move(events));
-  }
-  void stop() override { inner_.stop(); }
-  std::string apiName() const override { return inner_.apiName(); }
-  std::optional<double> latencySeconds() const override { return inner_.latencySeconds(); }
+  using InterceptingOutput::InterceptingOutput;
 
  private:
-  void discardPending() noexcept override { renderer_->discardPending(); }
-  void render(std::span<float> mono) noexcept override {
-    testing::AllocationWatch watch;
-    renderer_->render(mono);
+  void renderThrough(thwacko::AudioRenderer& renderer, std::span<float> mono) noexcept override {
+    AllocationWatch watch;
+    renderer.render(mono);
   }
-  AudioOutput& inner_;
-  AudioRenderer* renderer_ = nullptr;
 };
 
-}  // namespace thwacko
+}  // namespace thwacko::testing

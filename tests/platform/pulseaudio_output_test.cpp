@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "common/recording_log.h"
-#include "common/sample_match.h"
+#include "common/heard_samples.h"
 #include "common/wait_until.h"
 #include "common/watched_output.h"
 #include "output/desktop_audio_output.h"
@@ -73,7 +73,7 @@ struct DesktopOnPulseAudio : ::testing::Test {
   PulseAudioOutput pulse{queue};
   RtAudioOutput alsa{RtAudioOutput::System::alsa, queue};
   DesktopAudioOutput desktop{{&jack, &pulse, &alsa}, queue, log};
-  WatchedOutput watched{desktop};
+  testing::WatchedOutput watched{desktop};
   std::optional<SoundEngine> engine;
 };
 

@@ -8,14 +8,13 @@
 #include <optional>
 #include <thread>
 
+#include "common/heard_samples.h"
 #include "common/recording_log.h"
-#include "common/sample_match.h"
 #include "common/wait_until.h"
 #include "common/watched_output.h"
 #include "output/sound_engine.h"
 #include "platform/qt_main_queue.h"
 #include "support/in_memory_preferences.h"
-#include "testing/allocation_counter.h"
 #include "testing/jack_server.h"
 
 namespace thwacko {
@@ -77,7 +76,7 @@ class RtAudioOutputOnJack : public ::testing::Test {
   InMemoryPreferences prefs;
   RecordingLog log;
   RtAudioOutput output{RtAudioOutput::System::jack, queue};
-  WatchedOutput watched{output};
+  testing::WatchedOutput watched{output};
   std::optional<SoundEngine> engine;
 };
 
