@@ -8,14 +8,12 @@
 #include "build_info.h"
 #include "platform/dbus_notifications.h"
 #include "platform/desktop_audio.h"
-#include "platform/hidraw_accelerometer.h"
-#include "platform/iio_accelerometer.h"
+#include "platform/laptop_accelerometers.h"
 #include "platform/qsettings_preferences.h"
 #include "platform/qt_http_client.h"
 #include "platform/qt_main_queue.h"
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
-#include "sensing/composite_accelerometer.h"
 #include "ui/app_wiring.h"
 
 int main(int argc, char** argv) {
@@ -41,9 +39,7 @@ int main(int argc, char** argv) {
   StdoutLog console;
   SystemLog systemLog;
   QSettingsPreferences preferences(QSettingsPreferences::defaultPath(), systemLog);
-  HidrawAccelerometer hidraw;
-  IioAccelerometer iio;
-  CompositeAccelerometer accelerometer({&hidraw, &iio});
+  LaptopAccelerometers accelerometers("/", console);
   // The back ends' own main-thread work (a lost audio server, retries) runs on the Qt event loop.
   QtMainQueue backEndQueue;
   DesktopAudio audio(backEndQueue, systemLog);
@@ -54,7 +50,7 @@ int main(int argc, char** argv) {
   AppWiring wiring({preferences,
                     console,
                     systemLog,
-                    accelerometer,
+                    accelerometers.all(),
                     audio.output(),
                     midi,
                     http,

@@ -12,10 +12,8 @@
 #include <fstream>
 #include <string_view>
 
-#include "platform/hidraw_accelerometer.h"
-#include "platform/iio_accelerometer.h"
+#include "platform/laptop_accelerometers.h"
 #include "platform/qt_main_queue.h"
-#include "sensing/composite_accelerometer.h"
 #include "sensing/report_recorder.h"
 #include "sensing/tap_detector.h"
 #include "support/in_memory_preferences.h"
@@ -64,10 +62,8 @@ int main(int argc, char** argv) {
   SystemClock clock;
   StdoutLog log;
   InMemoryPreferences preferences;  // the user's settings stay untouched
-  HidrawAccelerometer hidraw(root);
-  IioAccelerometer iio(root);
-  CompositeAccelerometer sensor({&hidraw, &iio});
-  ReportRecorder recorder(sensor, clock, out);
+  LaptopAccelerometers sensors(root, log);
+  ReportRecorder recorder(sensors.all(), clock, out);
   TapDetector detector(preferences, queue, clock, log, recorder);
 
   detector.start();

@@ -20,13 +20,9 @@
 #include <vector>
 
 #include "app/about_facts.h"
-#include "platform/evdev_accelerometer.h"
-#include "platform/hidraw_accelerometer.h"
-#include "platform/iio_accelerometer.h"
-#include "platform/position_accelerometer.h"
+#include "platform/laptop_accelerometers.h"
 #include "platform/qt_main_queue.h"
 #include "platform/udev_search.h"
-#include "sensing/composite_accelerometer.h"
 #include "sensing/report_recorder.h"
 #include "sensing/tap_detector.h"
 #include "support/in_memory_preferences.h"
@@ -180,12 +176,9 @@ int main(int argc, char** argv) {
   else if (argc != 1)
     return usage();
 
-  HidrawAccelerometer hidraw;
   LastLine iioNote;
-  IioAccelerometer iio("/", iioNote);
-  EvdevAccelerometer evdev;
-  PositionAccelerometer position;
-  CompositeAccelerometer sensors({&hidraw, &iio, &evdev, &position});
+  LaptopAccelerometers laptop("/", iioNote);
+  Accelerometer& sensors = laptop.all();
   sensors.wakeDrivers();  // what thwacko does first: the IIO sensors get their fastest rate
 
   int readable = 0, found = 0;

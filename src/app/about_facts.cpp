@@ -23,10 +23,25 @@ std::string sensorKindName(SensorIdentity::Kind kind) {
 
 namespace {
 
+// The rate as a number of at most one decimal ("1000.000000" reads "1000", "15.625" "15.6");
+// nothing when the back end's text is not a positive number.
+std::optional<std::string> rateText(std::string_view rate) {
+  double hz = 0;
+  const auto parsed = std::from_chars(rate.data(), rate.data() + rate.size(), hz);
+  if (parsed.ec != std::errc() || !std::isfinite(hz) || hz <= 0) return std::nullopt;
+  const double tenths = std::round(hz * 10.0);
+  std::array<char, 32> digits{};
+  const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), tenths / 10.0,
+                                     std::chars_format::fixed, std::fmod(tenths, 10.0) == 0.0 ? 0 : 1);
+  if (written.ec != std::errc()) return std::nullopt;
+  return std::string(digits.data(), written.ptr);
+}
+
 std::string sensorText(std::optional<SensorIdentity::Kind> sensor, std::string_view rate) {
   if (!sensor) return "None found";
-  if (rate.empty() || rate == "?") return sensorKindName(*sensor);
-  return sensorKindName(*sensor) + " \u00B7 " + std::string(rate) + " Hz";
+  const std::optional<std::string> hz = rateText(rate);
+  if (!hz) return sensorKindName(*sensor);
+  return sensorKindName(*sensor) + " \u00B7 " + *hz + " Hz";
 }
 
 // The milliseconds with one decimal and a point whatever the locale: "PipeWire · 1.3 ms".

@@ -19,7 +19,7 @@ SensorSession::~SensorSession() { stop(); }
 
 void SensorSession::start() {
   if (isListening_.get()) return;
-  foundSensorKind_.reset();
+  foundSensor_.reset();
   wakeDrivers();
   std::unique_ptr<AccelerometerDevice> device = findAccelerometer();
   if (!device) {
@@ -88,7 +88,7 @@ std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer() {
     logCandidate(identity);
     if (identity.usagePage != kAccelerometerUsagePage || identity.usage != kAccelerometerUsage) continue;
     std::unique_ptr<AccelerometerDevice> device = candidate->createDevice();
-    if (device) foundSensorKind_ = identity.kind;
+    if (device) foundSensor_ = identity;
     log_.write(device ? "[TapDetector] Accelerometer device created successfully"
                       : "[TapDetector] Failed to create IOHIDDevice");
     return device;
@@ -98,9 +98,18 @@ std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer() {
 }
 
 void SensorSession::logCandidate(const SensorIdentity& identity) {
-  if (identity.kind == SensorIdentity::Kind::iio) {
-    log_.write("[TapDetector] IIO device: " + identity.name + " (" + identity.frequency + " Hz)");
-    return;
+  switch (identity.kind) {
+    case SensorIdentity::Kind::hid:
+      break;
+    case SensorIdentity::Kind::iio:
+      log_.write("[TapDetector] IIO device: " + identity.name + " (" + identity.frequency + " Hz)");
+      return;
+    case SensorIdentity::Kind::evdev:
+      log_.write("[TapDetector] Input device: " + identity.name + " (" + identity.frequency + " Hz)");
+      return;
+    case SensorIdentity::Kind::position:
+      log_.write("[TapDetector] Position sensor: " + identity.name + " (" + identity.frequency + " Hz)");
+      return;
   }
   std::string text = "[TapDetector] SPU device: page=";
   if (identity.usagePage) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "sensing/accelerometer.h"
@@ -47,7 +48,11 @@ class SensorSession {
   [[nodiscard]] Subscription observeSensorAvailable(std::function<void(const bool&)> listener);
   // The kind of accelerometer the last start() found, also when it could not be opened; none
   // before the first start() and after one that found none. stop() keeps it.
-  std::optional<SensorIdentity::Kind> foundSensorKind() const { return foundSensorKind_; }
+  std::optional<SensorIdentity::Kind> foundSensorKind() const {
+    return foundSensor_ ? std::optional(foundSensor_->kind) : std::nullopt;
+  }
+  // Its sampling rate in Hz as its back end states it; empty when unknown or none was found.
+  std::string foundSensorRate() const { return foundSensor_ ? foundSensor_->frequency : std::string(); }
   // Whether the report buffer is allocated: exactly while listening.
   bool hasReportBuffer() const { return reportBuffer_ != nullptr; }
 
@@ -68,7 +73,7 @@ class SensorSession {
 
   Observable<bool> isListening_{false};
   Observable<bool> sensorAvailable_{false};
-  std::optional<SensorIdentity::Kind> foundSensorKind_;
+  std::optional<SensorIdentity> foundSensor_;
   std::unique_ptr<AccelerometerDevice> device_;
   std::unique_ptr<ReportBuffer> reportBuffer_;
 };

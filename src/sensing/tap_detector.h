@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "sensing/acceleration.h"
@@ -81,6 +82,7 @@ class TapDetector {
     return session_.observeSensorAvailable(std::move(listener));
   }
   std::optional<SensorIdentity::Kind> foundSensorKind() const { return session_.foundSensorKind(); }
+  std::string foundSensorRate() const { return session_.foundSensorRate(); }
   bool hasReportBuffer() const { return session_.hasReportBuffer(); }
 
   // The latest decoded sample, for display. Updated from the main queue after the report that

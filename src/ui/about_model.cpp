@@ -47,7 +47,7 @@ void AboutModel::refreshFacts() {
   QVariantList facts;
   for (const AboutFact& fact :
        aboutFacts(coordinator_.detector().foundSensorKind(), coordinator_.soundEngine().apiName(),
-                  coordinator_.soundEngine().latencySeconds()))
+                  coordinator_.soundEngine().latencySeconds(), coordinator_.detector().foundSensorRate()))
     facts.append(row(toQString(fact.label), toQString(fact.value)));
   const auto total = static_cast<qlonglong>(preferences_.readInteger(Coordinator::kTotalTapCountKey));
   facts.append(row(QStringLiteral("Total taps"), QLocale().toString(total)));

@@ -18,6 +18,8 @@ TEST(AboutFacts, TheSensorRowNamesTheKindFoundWithItsRateWhenTheBackEndKnowsIt) 
   };
   EXPECT_EQ(sensor(SensorIdentity::Kind::iio, "400"), (AboutFact{"Sensor", "IIO accelerometer · 400 Hz"}));
   EXPECT_EQ(sensor(SensorIdentity::Kind::position, "40").value, "Drive-protection sensor · 40 Hz");
+  EXPECT_EQ(sensor(SensorIdentity::Kind::iio, "1000.000000").value, "IIO accelerometer · 1000 Hz");
+  EXPECT_EQ(sensor(SensorIdentity::Kind::iio, "15.625000").value, "IIO accelerometer · 15.6 Hz");
   EXPECT_EQ(sensor(SensorIdentity::Kind::evdev, "?").value, "Input accelerometer");
   EXPECT_EQ(sensor(std::nullopt, "100").value, "None found");
 }

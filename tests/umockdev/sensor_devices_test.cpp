@@ -203,11 +203,11 @@ TEST_F(SensorDeviceTest, DoctorListsEachSensorWithItsRatesAndTheFixUntilThePollI
     return QString::fromUtf8(process.readAllStandardOutput());
   };
   const QRegularExpression slow(
-      "^Input accelerometer: ST LIS3LV02DL Accelerometer\n  interface   evdev\n"
+      "^Drive-protection sensor: lis3lv02d\n  interface   sysfs position\n"
+      "  rate        40 Hz stated, [1-9]\\d* Hz measured over 1 s\n  permission  readable\n"
+      "Input accelerometer: ST LIS3LV02DL Accelerometer\n  interface   evdev\n"
       "  rate        20 Hz stated, \\d+ Hz measured over 1 s \\(a frame only when a value changes\\)\n"
-      "  permission  readable\n  fix         poll interval 50 ms: install the udev rule\n"
-      "Drive-protection sensor: lis3lv02d\n  interface   sysfs position\n"
-      "  rate        40 Hz stated, [1-9]\\d* Hz measured over 1 s\n  permission  readable\n$");
+      "  permission  readable\n  fix         poll interval 50 ms: install the udev rule\n$");
   EXPECT_TRUE(slow.match(doctor()).hasMatch());
 
   umockdev_testbed_set_attribute(testbed, "/sys/devices/platform/lis3lv02d/input/input7", "poll", "10");
