@@ -3,10 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)"
-if [ -x build/thwacko ]; then
-  exec build/thwacko "$@"
-fi
-echo "The tray app is not part of this build yet: built the core library, the back ends and the tests." >&2
-echo "Run scripts/test.sh to exercise them." >&2
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j "$(nproc)" --target thwacko
+exec build/thwacko "$@"

@@ -8,11 +8,15 @@
 // Time is virtual unless --realtime: the clock jumps from one due report or delayed action to
 // the next, so a replay is instant and its output the same on every run. Without --audio and
 // --midi no device is opened. Preferences come from FILE (the app's settings format, read
-// only: the replay never changes it) or start empty.
+// only: the replay never changes it) or start empty. RECORDING is read as the replay goes, so
+// it may be of any length, or a pipe that another program is still writing.
 #include <QCoreApplication>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,6 +71,26 @@ std::optional<Options> parseOptions(int argc, char** argv) {
 int fail(const std::string& message) {
   std::fprintf(stderr, "thwacko-replay: %s\n", message.c_str());
   return 2;
+}
+
+// What keeps PATH from being read as a file, if anything; a pipe is read like a file.
+std::optional<std::string> notAFile(const std::string& path, std::string_view what) {
+  std::error_code error;
+  switch (std::filesystem::status(path, error).type()) {
+    case std::filesystem::file_type::regular:
+    case std::filesystem::file_type::fifo:
+      return std::nullopt;
+    case std::filesystem::file_type::not_found:
+      return path + ": no such " + std::string(what);
+    case std::filesystem::file_type::directory:
+      return path + ": is a directory, not a " + std::string(what);
+    case std::filesystem::file_type::block:
+    case std::filesystem::file_type::character:
+      return path + ": is a device, not a " + std::string(what);
+    default:
+      if (error) return path + ": " + error.message();
+      return path + ": is not a " + std::string(what);
+  }
 }
 
 // Audio that goes nowhere: the engine runs, nothing is opened.
@@ -126,17 +150,27 @@ int main(int argc, char** argv) {
   if (!options)
     return fail("usage: thwacko-replay [--prefs FILE] [--realtime] [--audio] [--midi] RECORDING");
 
-  RecordingParse recording = loadRecording(options->recording);
-  if (recording.error) {
-    const RecordingError& error = *recording.error;
-    return fail(options->recording + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " +
-                error.message);
+  if (const auto problem = notAFile(options->recording, "recording")) return fail(*problem);
+  std::ifstream file(options->recording, std::ios::binary);
+  if (!file) return fail(options->recording + ": " + std::strerror(errno));
+  RecordingReader recording(file);
+  const auto recordingError = [&] {
+    const RecordingError& error = *recording.error();
+    std::string where = options->recording;
+    if (error.line > 0) where.append(":").append(std::to_string(error.line));
+    return fail(where + ": " + error.message);
+  };
+  // A file is checked whole before anything plays; a pipe only as it is replayed.
+  if (std::filesystem::is_regular_file(options->recording)) {
+    while (recording.next()) {
+    }
+    if (recording.error()) return recordingError();
+    recording.rewind();
   }
 
   InMemoryPreferences preferences;
   if (options->prefs) {
-    if (!std::filesystem::is_regular_file(*options->prefs))
-      return fail(*options->prefs + ": no such preferences file");
+    if (const auto problem = notAFile(*options->prefs, "preferences file")) return fail(*problem);
     auto values = QSettingsPreferences::readFile(*options->prefs);
     if (!values) return fail(*options->prefs + ": not a readable preferences file");
     preferences.replaceAll(std::move(*values));
@@ -159,8 +193,7 @@ int main(int argc, char** argv) {
   std::optional<RtMidiService> realMidi;
   if (options->midi) realMidi.emplace();
   NotificationCenter notifications;
-  const Duration length = recording.reports.empty() ? Duration::zero() : recording.reports.back().time;
-  ReplayAccelerometer sensor(std::move(recording.reports), queue, clock);
+  ReplayAccelerometer sensor(recording, queue, clock);
 
   Coordinator coordinator(CoordinatorServices{
       preferences, queue, clock, console, options->audio || options->midi ? static_cast<LogSink&>(systemLog) : quiet,
@@ -175,17 +208,23 @@ int main(int argc, char** argv) {
   // Past the last report, every delayed action (MIDI Note Off, highlights, ripples) has run.
   constexpr double kSettleSeconds = 1.0;
   if (options->realtime) {
-    QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(length) +
-                           std::chrono::milliseconds(static_cast<int>(kSettleSeconds * 1000)),
-                       &app, &QCoreApplication::quit);
+    QTimer ending;
+    QObject::connect(&ending, &QTimer::timeout, &app, [&] {
+      if (!recording.finished()) return;
+      ending.stop();
+      realQueue.postAfter(kSettleSeconds, [] { QCoreApplication::quit(); });
+    });
+    ending.start(100);
     app.exec();
   } else {
-    virtualTime.advance(durationToSeconds(length) + kSettleSeconds);
+    while (!recording.finished() && virtualTime.pendingCount() > 0) virtualTime.advance(kSettleSeconds);
+    virtualTime.advance(kSettleSeconds);
     // What was sent to real devices in no time needs a moment of real time to leave.
     if (options->audio || options->midi) {
       QTimer::singleShot(500, &app, &QCoreApplication::quit);
       app.exec();
     }
   }
+  if (recording.error()) return recordingError();
   return 0;
 }

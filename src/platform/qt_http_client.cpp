@@ -3,6 +3,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSslConfiguration>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -24,6 +25,8 @@ int transferTimeoutMs(double seconds) {
 }
 
 }  // namespace
+
+QtHttpClient::QtHttpClient() : QtHttpClient(Options{}) {}
 
 QtHttpClient::QtHttpClient(Options options, QObject* parent)
     : QObject(parent), options_(std::move(options)) {}
@@ -66,6 +69,11 @@ void QtHttpClient::get(const HttpRequest& request, Completion completion) {
       reply->abort();
     }
   };
+  auto* deadline = new QTimer(reply);
+  deadline->setSingleShot(true);
+  connect(deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+  connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
+  deadline->start(options_.deadline);
   connect(reply, &QNetworkReply::metaDataChanged, this, collect);
   connect(reply, &QNetworkReply::readyRead, this, collect);
   connect(reply, &QNetworkReply::finished, this,

@@ -4,6 +4,7 @@
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QSslCertificate>
+#include <chrono>
 
 #include "app/http_client.h"
 
@@ -19,9 +20,13 @@ class QtHttpClient final : public QObject, public HttpClient {
   struct Options {
     // Trusted in addition to the system's authorities, e.g. a test server's own certificate.
     QList<QSslCertificate> extraCaCertificates;
+    // A request still unfinished this long after it started is given up, however steadily its
+    // bytes arrive (the transfer time-out only catches a transfer that stalls).
+    std::chrono::milliseconds deadline{30'000};
   };
 
-  explicit QtHttpClient(Options options = {}, QObject* parent = nullptr);
+  QtHttpClient();
+  explicit QtHttpClient(Options options, QObject* parent = nullptr);
   // Requests still in flight are abandoned without calling their completions.
   ~QtHttpClient() override;
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 
 namespace thwacko {
@@ -39,9 +40,22 @@ void QtMainQueue::post(Task task) {
 }
 
 void QtMainQueue::postAfter(double delaySeconds, Task task) {
-  const double milliseconds = std::isfinite(delaySeconds) ? std::max(0.0, delaySeconds * 1000.0) : 0.0;
-  QTimer::singleShot(std::chrono::milliseconds(std::llround(milliseconds)), Qt::PreciseTimer, &context_,
-                     std::move(task));
+  // Past a thousand years a delay means never; it stays in range of the timer arithmetic.
+  constexpr double kLongestDelayMs = 3.2e13;
+  const double milliseconds =
+      std::isfinite(delaySeconds) ? std::clamp(delaySeconds * 1000.0, 0.0, kLongestDelayMs) : 0.0;
+  runAfter(std::chrono::milliseconds(std::llround(milliseconds)), std::move(task));
+}
+
+void QtMainQueue::runAfter(std::chrono::milliseconds delay, Task task) {
+  // A Qt timer counts in int milliseconds (under 25 days): a longer delay waits in steps.
+  constexpr std::chrono::milliseconds kLongestTimer{std::numeric_limits<int>::max()};
+  if (delay <= kLongestTimer) {
+    QTimer::singleShot(delay, Qt::PreciseTimer, &context_, std::move(task));
+    return;
+  }
+  QTimer::singleShot(kLongestTimer, Qt::PreciseTimer, &context_,
+                     [this, rest = delay - kLongestTimer, task = std::move(task)] { runAfter(rest, task); });
 }
 
 void QtMainQueue::enqueue(QueuedTask& task) {

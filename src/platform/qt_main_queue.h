@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -26,6 +27,7 @@ class QtMainQueue final : public MainQueue {
   void cancel(QueuedTask& task) override;
 
  private:
+  void runAfter(std::chrono::milliseconds delay, Task task);
   void runQueued();
 
   QObject context_;

@@ -1,15 +1,14 @@
 #include "sensing/recording.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
+#include <sstream>
 
 namespace thwacko {
 namespace {
 
 constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
+// The longest line a valid report can take: its time, a space, its bytes and a '\r'.
+constexpr std::size_t kLongestLine = 19 + 1 + 3 * kMaximumRecordedReport;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -42,67 +41,89 @@ std::optional<Duration> parseSeconds(std::string_view text) {
 }
 
 // "00 1f A0": two hex digits per byte, single spaces between.
-std::optional<std::vector<std::uint8_t>> parseBytes(std::string_view text) {
-  if ((text.size() + 1) % 3 != 0) return std::nullopt;
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve((text.size() + 1) / 3);
+bool parseBytes(std::string_view text, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  if ((text.size() + 1) % 3 != 0) return false;
   for (std::size_t at = 0; at < text.size(); at += 3) {
     const int high = hexValue(text[at]), low = hexValue(text[at + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    if (at + 2 < text.size() && text[at + 2] != ' ') return std::nullopt;
+    if (high < 0 || low < 0) return false;
+    if (at + 2 < text.size() && text[at + 2] != ' ') return false;
     bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
   }
-  return bytes;
-}
-
-RecordingParse refuse(std::size_t line, std::string message) {
-  return RecordingParse{{}, RecordingError{line, std::move(message)}};
+  return true;
 }
 
 }  // namespace
 
-RecordingParse parseRecording(std::string_view text) {
-  RecordingParse result;
-  std::size_t lineNumber = 0;
-  Duration previous = Duration::zero();
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    ++lineNumber;
+RecordingReader::RecordingReader(std::istream& in) : in_(in), line_(kLongestLine + 1, '\0') {
+  report_.time = Duration::zero();
+  report_.bytes.reserve(kMaximumRecordedReport);
+}
+
+const RecordedReport* RecordingReader::refuse(std::string message) {
+  error_ = RecordingError{lineNumber_, std::move(message)};
+  finished_ = true;
+  return nullptr;
+}
+
+const RecordedReport* RecordingReader::next() {
+  while (!finished_) {
+    in_.getline(line_.data(), static_cast<std::streamsize>(line_.size()));
+    const auto count = static_cast<std::size_t>(in_.gcount());
+    if (in_.bad()) return refuse("the recording cannot be read");
+    if (count == 0 && in_.eof()) {
+      finished_ = true;
+      if (lineNumber_ > 0) return nullptr;
+      lineNumber_ = 1;
+      return refuse("the recording is empty");
+    }
+    ++lineNumber_;
+    if (in_.fail()) return refuse("the line is longer than any report");
+    std::string_view line(line_.data(), in_.eof() ? count : count - 1);
     if (line.ends_with('\r')) line.remove_suffix(1);
 
-    if (lineNumber == 1) {
+    if (lineNumber_ == 1) {
       if (line != kRecordingHeader)
-        return refuse(1, "the first line must be \"" + std::string(kRecordingHeader) + "\"");
+        return refuse("the first line must be \"" + std::string(kRecordingHeader) + "\"");
       continue;
     }
     if (line.empty() || line.front() == '#') continue;
 
     const std::size_t space = line.find(' ');
-    if (space == std::string_view::npos) return refuse(lineNumber, "a report needs a time and its bytes");
+    if (space == std::string_view::npos) return refuse("a report needs a time and its bytes");
     const std::optional<Duration> time = parseSeconds(line.substr(0, space));
-    if (!time) return refuse(lineNumber, "the time is not a decimal number of seconds");
-    if (*time < previous) return refuse(lineNumber, "the time is earlier than the line before");
-    std::optional<std::vector<std::uint8_t>> bytes = parseBytes(line.substr(space + 1));
-    if (!bytes)
-      return refuse(lineNumber, "the bytes must be two-digit hexadecimal numbers separated by single spaces");
-    if (bytes->size() > kMaximumRecordedReport)
-      return refuse(lineNumber,
-                    "a report is longer than " + std::to_string(kMaximumRecordedReport) + " bytes");
-    previous = *time;
-    result.reports.push_back(RecordedReport{*time, std::move(*bytes)});
+    if (!time) return refuse("the time is not a decimal number of seconds");
+    if (*time < report_.time) return refuse("the time is earlier than the line before");
+    if (!parseBytes(line.substr(space + 1), report_.bytes))
+      return refuse("the bytes must be two-digit hexadecimal numbers separated by single spaces");
+    if (report_.bytes.size() > kMaximumRecordedReport)
+      return refuse("a report is longer than " + std::to_string(kMaximumRecordedReport) + " bytes");
+    report_.time = *time;
+    return &report_;
   }
-  if (lineNumber == 0) return refuse(1, "the recording is empty");
-  return result;
+  return nullptr;
 }
 
-RecordingParse loadRecording(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return refuse(0, "cannot read " + path.string() + ": " + std::strerror(errno));
-  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  if (file.bad()) return refuse(0, "cannot read " + path.string());
-  return parseRecording(text);
+bool RecordingReader::rewind() {
+  in_.clear();
+  if (!in_.seekg(0)) {
+    in_.clear();
+    return false;
+  }
+  lineNumber_ = 0;
+  report_.time = Duration::zero();
+  error_.reset();
+  finished_ = false;
+  return true;
+}
+
+RecordingParse parseRecording(std::string_view text) {
+  std::istringstream in{std::string(text)};
+  RecordingReader reader(in);
+  RecordingParse result;
+  while (const RecordedReport* report = reader.next()) result.reports.push_back(*report);
+  if (reader.error()) result = RecordingParse{{}, reader.error()};
+  return result;
 }
 
 std::string formatRecordedReport(Duration time, std::span<const std::uint8_t> bytes) {

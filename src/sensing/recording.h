@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
+#include <istream>
 #include <optional>
 #include <span>
 #include <string>
@@ -45,8 +45,36 @@ struct RecordingParse {
   std::optional<RecordingError> error;
 };
 
+// Reads a recording from a stream one report at a time, so that a recording of any length, or
+// one still being written into a pipe, takes the memory of one line.
+class RecordingReader {
+ public:
+  explicit RecordingReader(std::istream& in);
+  RecordingReader(const RecordingReader&) = delete;
+  RecordingReader& operator=(const RecordingReader&) = delete;
+
+  // The next report, valid until the next call; none at the end of the recording or at the
+  // first thing wrong with it (then error() says what).
+  const RecordedReport* next();
+  // Whether next() has given its last report.
+  bool finished() const { return finished_; }
+  const std::optional<RecordingError>& error() const { return error_; }
+  // Starts again from the first line. A stream that cannot go back (a pipe) carries on where it
+  // is, and the answer is false.
+  bool rewind();
+
+ private:
+  const RecordedReport* refuse(std::string message);
+
+  std::istream& in_;
+  std::string line_;
+  RecordedReport report_;
+  std::size_t lineNumber_ = 0;
+  std::optional<RecordingError> error_;
+  bool finished_ = false;
+};
+
 RecordingParse parseRecording(std::string_view text);
-RecordingParse loadRecording(const std::filesystem::path& path);
 
 // One report line (without the line break), the time written to the microsecond.
 std::string formatRecordedReport(Duration time, std::span<const std::uint8_t> bytes);

@@ -10,7 +10,28 @@
 namespace thwacko {
 namespace {
 
-using Reports = std::shared_ptr<const std::vector<RecordedReport>>;
+using Reports = std::shared_ptr<ReplayAccelerometer::Source>;
+
+class HeldReports final : public ReplayAccelerometer::Source {
+ public:
+  explicit HeldReports(std::vector<RecordedReport> reports) : reports_(std::move(reports)) {}
+  void rewind() override { next_ = 0; }
+  const RecordedReport* next() override { return next_ < reports_.size() ? &reports_[next_++] : nullptr; }
+
+ private:
+  std::vector<RecordedReport> reports_;
+  std::size_t next_ = 0;
+};
+
+class StreamedReports final : public ReplayAccelerometer::Source {
+ public:
+  explicit StreamedReports(RecordingReader& reader) : reader_(reader) {}
+  void rewind() override { reader_.rewind(); }
+  const RecordedReport* next() override { return reader_.next(); }
+
+ private:
+  RecordingReader& reader_;
+};
 
 class ReplayDevice final : public AccelerometerDevice {
  public:
@@ -24,7 +45,8 @@ class ReplayDevice final : public AccelerometerDevice {
     onReport_ = std::move(onReport);
     onLost_ = std::move(onLost);
     start_ = clock_.now();
-    next_ = 0;
+    reports_->rewind();
+    pending_ = reports_->next();
     ++generation_;
     scheduleNext();
   }
@@ -39,24 +61,24 @@ class ReplayDevice final : public AccelerometerDevice {
     auto task = [this, generation] {
       if (generation == generation_) deliver();
     };
-    if (next_ == reports_->size()) {
+    if (!pending_) {
       mainQueue_.post(lifetime_.guard(task));
       return;
     }
-    const Duration wait = start_ + (*reports_)[next_].time - clock_.now();
+    const Duration wait = start_ + pending_->time - clock_.now();
     mainQueue_.postAfter(durationToSeconds(std::max(wait, Duration::zero())), lifetime_.guard(task));
   }
 
   void deliver() {
-    if (next_ == reports_->size()) {
+    if (!pending_) {
       ++generation_;
       const LossHandler onLost = std::move(onLost_);  // the handler may destroy this device
       onLost("end of recording");
       return;
     }
-    const std::vector<std::uint8_t>& bytes = (*reports_)[next_++].bytes;
-    const std::size_t length = std::min(bytes.size(), buffer_.size());
-    std::memcpy(buffer_.data(), bytes.data(), length);
+    const std::size_t length = std::min(pending_->bytes.size(), buffer_.size());
+    std::memcpy(buffer_.data(), pending_->bytes.data(), length);
+    pending_ = reports_->next();
     scheduleNext();  // before the handler, which may stop delivery or destroy this device
     onReport_(buffer_.data(), length, Duration::zero());
   }
@@ -68,7 +90,7 @@ class ReplayDevice final : public AccelerometerDevice {
   ReportHandler onReport_;
   LossHandler onLost_;
   WallTime start_;
-  std::size_t next_ = 0;
+  const RecordedReport* pending_ = nullptr;
   std::uint64_t generation_ = 0;
   Lifetime lifetime_;
 };
@@ -95,13 +117,14 @@ class ReplayCandidate final : public SensorCandidate {
 
 ReplayAccelerometer::ReplayAccelerometer(std::vector<RecordedReport> reports, MainQueue& mainQueue,
                                          Clock& clock)
-    : reports_(std::make_shared<const std::vector<RecordedReport>>(std::move(reports))),
-      mainQueue_(mainQueue),
-      clock_(clock) {}
+    : source_(std::make_shared<HeldReports>(std::move(reports))), mainQueue_(mainQueue), clock_(clock) {}
+
+ReplayAccelerometer::ReplayAccelerometer(RecordingReader& reader, MainQueue& mainQueue, Clock& clock)
+    : source_(std::make_shared<StreamedReports>(reader)), mainQueue_(mainQueue), clock_(clock) {}
 
 Accelerometer::Listing ReplayAccelerometer::listCandidates() {
   Listing listing;
-  listing.candidates.push_back(std::make_unique<ReplayCandidate>(reports_, mainQueue_, clock_));
+  listing.candidates.push_back(std::make_unique<ReplayCandidate>(source_, mainQueue_, clock_));
   return listing;
 }
 

@@ -18,12 +18,24 @@ namespace thwacko {
 class ReplayAccelerometer final : public Accelerometer {
  public:
   ReplayAccelerometer(std::vector<RecordedReport> reports, MainQueue& mainQueue, Clock& clock);
+  // Reads each report when the one before it has been delivered, so that a recording of any
+  // length, or a pipe still being written, replays in the memory of one report. The reader must
+  // outlive the replay; a start that cannot rewind it (a pipe) carries on where it is.
+  ReplayAccelerometer(RecordingReader& reader, MainQueue& mainQueue, Clock& clock);
 
   Wake wakeDrivers() override { return {}; }
   Listing listCandidates() override;
 
+  // Where the reports come from: next() gives one at a time, valid until the next call.
+  class Source {
+   public:
+    virtual ~Source() = default;
+    virtual void rewind() = 0;
+    virtual const RecordedReport* next() = 0;
+  };
+
  private:
-  std::shared_ptr<const std::vector<RecordedReport>> reports_;
+  std::shared_ptr<Source> source_;
   MainQueue& mainQueue_;
   Clock& clock_;
 };

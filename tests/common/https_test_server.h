@@ -11,6 +11,7 @@
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <string>
 
 namespace thwacko {
@@ -27,6 +28,8 @@ class HttpsTestServer {
     bool sendLength = true;
     // Accept the request and never answer.
     bool stall = false;
+    // Send the body one byte at a time, this many milliseconds apart.
+    int trickleMs = 0;
   };
 
   HttpsTestServer() : listener_(*this) {
@@ -94,8 +97,17 @@ class HttpsTestServer {
     if (response_.stall) return;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response_.status) + " Test\r\nConnection: close\r\n";
     if (response_.sendLength) head += "Content-Length: " + QByteArray::number(response_.body.size()) + "\r\n";
-    socket.write(head + "Content-Type: application/json\r\n\r\n" + response_.body);
-    socket.disconnectFromHost();  // after the pending bytes are written
+    const bool trickling = response_.trickleMs > 0;
+    socket.write(head + "Content-Type: application/json\r\n\r\n" +
+                 (trickling ? QByteArray() : response_.body));
+    if (!trickling) return socket.disconnectFromHost();  // after the pending bytes are written
+    auto* trickle = new QTimer(&socket);
+    QObject::connect(trickle, &QTimer::timeout, &socket,
+                     [&socket, body = response_.body, sent = 0]() mutable {
+                       if (sent == body.size()) return socket.disconnectFromHost();
+                       socket.write(body.mid(sent++, 1));
+                     });
+    trickle->start(response_.trickleMs);
   }
 
   QTemporaryDir dir_;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-#include <QTcpServer>
 #include <optional>
 #include <string>
 
@@ -71,17 +69,11 @@ TEST_F(QtHttpClientTest, BodiesOverTheLimitAreNotDelivered) {
 
 TEST_F(QtHttpClientTest, TransportFailuresDeliverNoBody) {
   server.setResponse({.stall = true});
-  QElapsedTimer elapsed;
-  elapsed.start();
   EXPECT_EQ(fetch(trusting, {server.url(), 0.3}), std::nullopt);
-  EXPECT_GE(elapsed.elapsed(), 250);
-  EXPECT_LT(elapsed.elapsed(), 5000);
-
-  QTcpServer closed;  // a port that was just free: nothing listens there any more
-  ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-  const auto port = closed.serverPort();
-  closed.close();
-  EXPECT_EQ(fetch(trusting, {"https://127.0.0.1:" + std::to_string(port) + "/version.json"}), std::nullopt);
+  // A byte every 0.1 s never stalls the transfer, but the whole request has a deadline.
+  QtHttpClient hurried{QtHttpClient::Options{{server.certificate()}, std::chrono::seconds(1)}};
+  server.setResponse({.body = QByteArray(100, 'x'), .trickleMs = 100});
+  EXPECT_EQ(fetch(hurried, {server.url(), 0.3}), std::nullopt);
 }
 
 TEST_F(QtHttpClientTest, RequestsInFlightAreAbandonedWithTheClient) {
