@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     const double tap = i % 120 == 0 ? 0.02 + 0.06 * static_cast<double>((i / 120) % 7) / 6 : 0.0;
     const SampleReport report = encodeSampleReport({tap + jitter, jitter, -1.0 + jitter});
     time.advance(0.001);
-    coordinator.detector().handleReport(report.data(), report.size());
+    coordinator.detector().handleReport(report.data(), report.size(), time.now());
     if (audio.renderer && i % 64 == 0) audio.pull(64);  // the audio thread's share, in line
     if (midi.words.size() > 4096) midi.words.clear();   // what a reader takes off the port
   }

@@ -111,7 +111,7 @@ void handleReport(benchmark::State& state, bool withTaps) {
   std::size_t index = 0, untilTurn = reportsPerTurn;
   auto step = [&] {
     clock.advanceTo(clock.now() + std::chrono::milliseconds(1));
-    detector.handleReport(reports[index].data(), reports[index].size());
+    detector.handleReport(reports[index].data(), reports[index].size(), clock.now());
     if (++index == reports.size()) index = 0;
     if (--untilTurn == 0) {
       queueTime.runDue();

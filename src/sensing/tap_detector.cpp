@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <string>
 #include <string_view>
 #include <utility>
 
@@ -21,6 +20,8 @@ constexpr std::int64_t kGravityWarmUpReports = 199;
 constexpr double kGravityAlpha = 0.0008;
 constexpr Duration kDebounceInterval = std::chrono::milliseconds(100);
 constexpr Duration kPeakWindow = std::chrono::milliseconds(5);
+// Samples further apart than this leave room for only one of them in the peak window.
+constexpr Duration kSparseSamplePeriod = kPeakWindow / 2;
 
 // Signed 32-bit little-endian fixed point with 16 fraction bits, in g.
 double decodeAxis(const std::uint8_t* bytes) {
@@ -49,15 +50,17 @@ double initialThreshold(const Preferences& preferences) {
 TapDetector::TapDetector(Preferences& preferences, MainQueue& mainQueue, Clock& clock, LogSink& log,
                          Accelerometer& accelerometer)
     : preferences_(preferences),
-      clock_(clock),
       log_(log),
-      accelerometer_(accelerometer),
       threshold_(initialThreshold(preferences)),
-      sampleUpdate_(mainQueue, [this] { lastAcceleration_.set(latestSample_); }) {}
+      sampleUpdate_(mainQueue, [this] { lastAcceleration_.set(latestSample_); }),
+      session_(
+          clock, log, accelerometer,
+          [this](const std::uint8_t* bytes, std::size_t length, WallTime taken) {
+            handleReport(bytes, length, taken);
+          },
+          [this] { resetDetection(); }) {}
 
-TapDetector::~TapDetector() { stop(); }
-
-void TapDetector::handleReport(const std::uint8_t* bytes, std::size_t length) {
+void TapDetector::handleReport(const std::uint8_t* bytes, std::size_t length, WallTime taken) {
   if (bytes == nullptr || length != kReportLength) return;
   ++reportCount_;
   const Acceleration sample{decodeAxis(bytes + 6), decodeAxis(bytes + 10), decodeAxis(bytes + 14)};
@@ -73,9 +76,28 @@ void TapDetector::handleReport(const std::uint8_t* bytes, std::size_t length) {
   }
 
   const std::optional<Acceleration> previous = std::exchange(prevSample_, sample);
+  const WallTime previousTime = std::exchange(prevSampleTime_, taken);
   if (!previous) return;  // the first sample after a reset has nothing to jolt against
+  recordInterval(taken - previousTime);
   const double dx = sample.x - previous->x, dy = sample.y - previous->y, dz = sample.z - previous->z;
-  joltStep(dx, dy, dz, std::sqrt(dx * dx + dy * dy + dz * dz));
+  joltStep(dx, dy, dz, std::sqrt(dx * dx + dy * dy + dz * dz), taken);
+}
+
+void TapDetector::recordInterval(Duration interval) {
+  // Report n (from 2 on) brings the (n - 1)th interval since the reset: a ring indexed by the count.
+  recentIntervals_[static_cast<std::size_t>(reportCount_) % kRecentIntervals] =
+      std::max(interval, Duration{});
+}
+
+Duration TapDetector::samplePeriod() const {
+  // The median of the recent intervals (the lower one of an even count): a late report or a gap
+  // in the stream does not move it.
+  const auto known = static_cast<std::ptrdiff_t>(
+      std::min<std::int64_t>(reportCount_ - 1, static_cast<std::int64_t>(kRecentIntervals)));
+  const std::ptrdiff_t middle = (known - 1) / 2;
+  std::array<Duration, kRecentIntervals> sorted = recentIntervals_;
+  std::nth_element(sorted.begin(), sorted.begin() + middle, sorted.begin() + known);
+  return sorted[static_cast<std::size_t>(middle)];
 }
 
 void TapDetector::logFirstReports(const std::uint8_t* bytes, const Acceleration& sample) {
@@ -100,14 +122,18 @@ void TapDetector::publishSample(const Acceleration& sample) {
   sampleUpdate_.post();
 }
 
-void TapDetector::joltStep(double dx, double dy, double dz, double magnitude) {
-  const WallTime now = clock_.now();
+void TapDetector::joltStep(double dx, double dy, double dz, double magnitude, WallTime now) {
   const double effectiveThreshold = calibrationThreshold_.get().value_or(threshold_.get());
 
   if (pending_) {
     if (pending_->peakMagnitude < magnitude)
-      *pending_ = PendingTap{pending_->startTime, magnitude, dx, dy, dz};
-    if (now - pending_->startTime >= kPeakWindow) emitTap(*std::exchange(pending_, std::nullopt));
+      *pending_ = PendingTap{pending_->startTime, magnitude, dx, dy, dz, pending_->laterSamples};
+    ++pending_->laterSamples;
+    // At a slow sample rate the window also waits for the second sample after the crossing, so
+    // that the peak is chosen from two jolts rather than taken from whichever came first.
+    const bool windowClosed = now - pending_->startTime >= kPeakWindow &&
+                              (pending_->laterSamples >= 2 || samplePeriod() <= kSparseSamplePeriod);
+    if (windowClosed) emitTap(*std::exchange(pending_, std::nullopt));
   }
 
   const bool above = magnitude > effectiveThreshold;
@@ -131,101 +157,6 @@ void TapDetector::emitTap(const PendingTap& tap) {
   event.gravityY = gravityEstimate_.y;
   event.gravityZ = gravityEstimate_.z;
   taps_.send(event);
-}
-
-void TapDetector::start() {
-  if (isListening_.get()) return;
-  foundSensorKind_.reset();
-  wakeDrivers();
-  std::unique_ptr<AccelerometerDevice> device = findAccelerometer();
-  if (!device) {
-    sensorAvailable_.set(false);
-    log_.write("[TapDetector] No accelerometer found.");
-    return;
-  }
-  if (const std::int32_t status = device->open(); status != 0) {
-    sensorAvailable_.set(false);
-    log_.write("[TapDetector] Failed to open device: " + std::to_string(status) + ". Need sudo.");
-    return;
-  }
-  sensorAvailable_.set(true);
-  hidDevice_ = std::move(device);
-  reportBuffer_ = std::make_unique<ReportBuffer>();
-  hidDevice_->startDelivery(
-      *reportBuffer_,
-      [this](const std::uint8_t* bytes, std::size_t length, Duration) { handleReport(bytes, length); },
-      [this](std::string_view reason) { deviceLost(reason); });
-  isListening_.set(true);
-  resetDetection();
-  log_.write("[TapDetector] Listening. Callback registered on device.");
-}
-
-void TapDetector::stop() {
-  if (!isListening_.get()) return;
-  endListening();
-  log_.write("[TapDetector] Stopped");
-}
-
-void TapDetector::deviceLost(std::string_view reason) {
-  if (!isListening_.get()) return;
-  endListening();
-  log_.write("[TapDetector] Device lost: " + std::string(reason));
-}
-
-void TapDetector::endListening() {
-  if (hidDevice_ && reportBuffer_) {
-    hidDevice_->stopDelivery();
-    hidDevice_->close();
-    hidDevice_.reset();
-  }
-  reportBuffer_.reset();
-  isListening_.set(false);
-}
-
-void TapDetector::wakeDrivers() {
-  const Accelerometer::Wake wake = accelerometer_.wakeDrivers();
-  if (wake.status != 0) {
-    log_.write("[TapDetector] Could not find AppleSPUHIDDriver: " + std::to_string(wake.status));
-    return;
-  }
-  log_.write("[TapDetector] Woke " + std::to_string(wake.count) + " SPU driver(s)");
-}
-
-std::unique_ptr<AccelerometerDevice> TapDetector::findAccelerometer() {
-  Accelerometer::Listing listing = accelerometer_.listCandidates();
-  if (listing.status != 0) {
-    log_.write("[TapDetector] No AppleSPUHIDDevice found: " + std::to_string(listing.status));
-    return nullptr;
-  }
-  for (const std::unique_ptr<SensorCandidate>& candidate : listing.candidates) {
-    const SensorIdentity identity = candidate->identify();
-    logCandidate(identity);
-    if (identity.usagePage != kAccelerometerUsagePage || identity.usage != kAccelerometerUsage) continue;
-    std::unique_ptr<AccelerometerDevice> device = candidate->createDevice();
-    if (device) foundSensorKind_ = identity.kind;
-    log_.write(device ? "[TapDetector] Accelerometer device created successfully"
-                      : "[TapDetector] Failed to create IOHIDDevice");
-    return device;
-  }
-  log_.write("[TapDetector] No accelerometer among SPU devices");
-  return nullptr;
-}
-
-void TapDetector::logCandidate(const SensorIdentity& identity) {
-  if (identity.kind == SensorIdentity::Kind::iio) {
-    log_.write("[TapDetector] IIO device: " + identity.name + " (" + identity.frequency + " Hz)");
-    return;
-  }
-  std::string text = "[TapDetector] SPU device: page=";
-  if (identity.usagePage) {
-    std::array<char, 24> page{};
-    std::snprintf(page.data(), page.size(), "0x%04llX", static_cast<unsigned long long>(*identity.usagePage));
-    text += page.data();
-  } else {
-    text += "nil";
-  }
-  text += " usage=" + std::to_string(identity.usage.value_or(-1));
-  log_.write(text);
 }
 
 void TapDetector::resetDetection() {
@@ -267,14 +198,6 @@ Subscription TapDetector::observeThreshold(std::function<void(const double&)> li
 Subscription TapDetector::observeCalibrationThreshold(
     std::function<void(const std::optional<double>&)> listener) {
   return calibrationThreshold_.observe(std::move(listener));
-}
-
-Subscription TapDetector::observeIsListening(std::function<void(const bool&)> listener) {
-  return isListening_.observe(std::move(listener));
-}
-
-Subscription TapDetector::observeSensorAvailable(std::function<void(const bool&)> listener) {
-  return sensorAvailable_.observe(std::move(listener));
 }
 
 Subscription TapDetector::observeLastAcceleration(std::function<void(const Acceleration&)> listener) {

@@ -4,12 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
-#include <string_view>
+#include <utility>
 
 #include "sensing/acceleration.h"
 #include "sensing/accelerometer.h"
+#include "sensing/sensor_session.h"
 #include "sensing/tap_event.h"
 #include "support/clock.h"
 #include "support/log_sink.h"
@@ -23,37 +23,32 @@ class Preferences;
 // Turns the accelerometer's input reports into taps. Each 22-byte report carries x, y and z as
 // signed 32-bit little-endian fixed-point numbers (16 fraction bits) at offsets 6, 10 and 14.
 // A tap starts on a rising edge of the jolt (the difference of two consecutive samples) above
-// the threshold, at least 0.1 s after the previous start, collects its peak for 5 ms and is then
-// sent on the tap stream. Everything here runs on the main thread.
+// the threshold, at least 0.1 s after the previous start, collects its peak for 5 ms (and over
+// at least two samples when they come more than 2.5 ms apart) and is then sent on the tap
+// stream. These times are the samples' own, not their arrival's, so samples that arrive in
+// batches keep their timing. The reports come from the sensor session the detector owns.
+// Everything here runs on the main thread.
 class TapDetector {
  public:
   static constexpr double kDefaultThreshold = 0.015;
   static constexpr double kMinimumThreshold = 0.001;
   static constexpr double kMaximumThreshold = 0.1;
 
-  static constexpr std::size_t kReportBufferSize = 4096;
-
   // Reads the stored threshold; diagnostic lines go to the log (standard output in the app).
-  // The sensor is searched for and opened by start().
+  // The sensor is searched for and opened by start(); releasing the detector stops listening.
   TapDetector(Preferences& preferences, MainQueue& mainQueue, Clock& clock, LogSink& log,
               Accelerometer& accelerometer);
   TapDetector(const TapDetector&) = delete;
   TapDetector& operator=(const TapDetector&) = delete;
-  // Stops listening first.
-  ~TapDetector();
 
-  // Feeds one input report. Anything that is not exactly 22 bytes is ignored.
-  void handleReport(const std::uint8_t* bytes, std::size_t length);
+  // Feeds one input report whose sample was taken at `taken`. Anything that is not exactly 22
+  // bytes is ignored.
+  void handleReport(const std::uint8_t* bytes, std::size_t length, WallTime taken);
 
-  // Wakes the sensor drivers, searches the candidates in order for the accelerometer (usage page
-  // 0xFF00, usage 3), opens it and listens to its reports; the detection state starts afresh.
-  // Does nothing while listening. Every step is logged; on failure sensorAvailable is false and
-  // the detector does not listen. Nothing is kept from one start to the next.
-  void start();
-  // Stops listening and closes the device; does nothing unless listening. The detection state
-  // and sensorAvailable are kept. Should the device fail or vanish while listening, the detector
-  // stops the same way by itself, logging "Device lost" with the reason.
-  void stop();
+  // The sensor session's start() and stop(): listening to the accelerometer's reports. Each
+  // successful start() starts the detection afresh; stop() keeps the detection state.
+  void start() { session_.start(); }
+  void stop() { session_.stop(); }
   // What a successful start() does to the detection state: the report count, the previous
   // sample, the gravity estimate, the rising-edge flag and any pending tap start afresh. The
   // debounce time, the thresholds and lastAcceleration are kept.
@@ -76,15 +71,17 @@ class TapDetector {
   [[nodiscard]] Subscription observeCalibrationThreshold(
       std::function<void(const std::optional<double>&)> listener);
 
-  bool isListening() const { return isListening_.get(); }
-  [[nodiscard]] Subscription observeIsListening(std::function<void(const bool&)> listener);
-  bool sensorAvailable() const { return sensorAvailable_.get(); }
-  // The kind of accelerometer the last start() found, also when it could not be opened; none
-  // before the first start() and after one that found none. stop() keeps it.
-  std::optional<SensorIdentity::Kind> foundSensorKind() const { return foundSensorKind_; }
-  // Whether the report buffer is allocated: exactly while listening.
-  bool hasReportBuffer() const { return reportBuffer_ != nullptr; }
-  [[nodiscard]] Subscription observeSensorAvailable(std::function<void(const bool&)> listener);
+  // The state of the sensor session (see SensorSession).
+  bool isListening() const { return session_.isListening(); }
+  [[nodiscard]] Subscription observeIsListening(std::function<void(const bool&)> listener) {
+    return session_.observeIsListening(std::move(listener));
+  }
+  bool sensorAvailable() const { return session_.sensorAvailable(); }
+  [[nodiscard]] Subscription observeSensorAvailable(std::function<void(const bool&)> listener) {
+    return session_.observeSensorAvailable(std::move(listener));
+  }
+  std::optional<SensorIdentity::Kind> foundSensorKind() const { return session_.foundSensorKind(); }
+  bool hasReportBuffer() const { return session_.hasReportBuffer(); }
 
   // The latest decoded sample, for display. Updated from the main queue after the report that
   // carried it; reports handled before the queue runs are coalesced into one update.
@@ -96,37 +93,31 @@ class TapDetector {
     WallTime startTime;
     double peakMagnitude = 0;
     double peakDx = 0, peakDy = 0, peakDz = 0;
+    int laterSamples = 0;  // samples since the one that started the tap
   };
 
-  using ReportBuffer = std::array<std::uint8_t, kReportBufferSize>;
+  // The last few intervals between sample times, to tell a slow sensor from a late report.
+  static constexpr std::size_t kRecentIntervals = 5;
 
-  void wakeDrivers();
-  std::unique_ptr<AccelerometerDevice> findAccelerometer();
-  void logCandidate(const SensorIdentity& identity);
-  void endListening();
-  void deviceLost(std::string_view reason);
   void logFirstReports(const std::uint8_t* bytes, const Acceleration& sample);
   void publishSample(const Acceleration& sample);
-  void joltStep(double dx, double dy, double dz, double magnitude);
+  void recordInterval(Duration interval);
+  Duration samplePeriod() const;
+  void joltStep(double dx, double dy, double dz, double magnitude, WallTime now);
   void emitTap(const PendingTap& tap);
 
   Preferences& preferences_;
-  Clock& clock_;
   LogSink& log_;
-  Accelerometer& accelerometer_;
 
-  Observable<bool> isListening_{false};
   Observable<Acceleration> lastAcceleration_;
-  Observable<bool> sensorAvailable_{false};
-  std::optional<SensorIdentity::Kind> foundSensorKind_;
   Observable<double> threshold_;
   Observable<std::optional<double>> calibrationThreshold_;
   TapStream taps_;
-  std::unique_ptr<AccelerometerDevice> hidDevice_;
-  std::unique_ptr<ReportBuffer> reportBuffer_;
 
   std::int64_t reportCount_ = 0;
   std::optional<Acceleration> prevSample_;
+  WallTime prevSampleTime_;
+  std::array<Duration, kRecentIntervals> recentIntervals_{};
   Acceleration gravityEstimate_;
   WallTime lastTapTime_{};  // the epoch: long enough ago for the first crossing
   bool wasAboveThreshold_ = false;
@@ -135,6 +126,9 @@ class TapDetector {
   // The newest sample, and the queued update that hands it to lastAcceleration.
   Acceleration latestSample_;
   QueuedTask sampleUpdate_;
+
+  // Last, so that it stops listening before anything a report would reach is gone.
+  SensorSession session_;
 };
 
 }  // namespace thwacko
