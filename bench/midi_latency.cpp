@@ -19,12 +19,12 @@
 #include <thread>
 #include <vector>
 
-#include "common/jack_midi_reader.h"
 #include "output/midi_output.h"
 #include "platform/rtmidi_service.h"
 #include "support/in_memory_preferences.h"
 #include "support/log_sink.h"
 #include "support/manual_time.h"
+#include "testing/jack_midi_reader.h"
 
 extern char** environ;
 

@@ -18,24 +18,17 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/app_shell.h"
-#include "app/coordinator.h"
-#include "app/notification_center.h"
-#include "app/update_checker.h"
-#include "common/fake_sensor_tree.h"
-#include "common/millisecond_schedule.h"
-#include "common/no_user_notifications.h"
 #include "platform/hidraw_accelerometer.h"
 #include "platform/qt_http_client.h"
-#include "platform/qt_main_queue.h"
 #include "platform/rtaudio_output.h"
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
 #include "sensing/sample_report.h"
 #include "support/in_memory_preferences.h"
-#include "ui/panel_models.h"
-#include "ui/theme_palette.h"
-#include "ui/tray_shell.h"
+#include "testing/fake_sensor_tree.h"
+#include "testing/millisecond_schedule.h"
+#include "testing/no_user_notifications.h"
+#include "ui/app_wiring.h"
 
 namespace {
 
@@ -110,29 +103,21 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
 
-  QtMainQueue mainQueue;
-  SystemClock clock;
   NullLog console;
   SystemLog systemLog;
   InMemoryPreferences preferences;
   HidrawAccelerometer sensor(tree.root());
   RtAudioOutput audio;
   RtMidiService midi;
-  NotificationCenter notifications;
-  NoUserNotifications userNotifications;
-  Coordinator coordinator(CoordinatorServices{preferences, mainQueue, clock, console, systemLog, sensor,
-                                              audio, midi, notifications});
-  ThemePalette palette;
   // No feed: the About screen's checks fail at once, without the network.
   QtHttpClient http;
-  UpdateChecker updateChecker({"", "", ""}, http, userNotifications, preferences, mainQueue);
-  PanelModels models(coordinator, mainQueue, clock, palette, preferences, notifications, updateChecker);
-  models.registerWithQml();
-  TrayShell tray(palette, QUrl(QStringLiteral("qrc:/qml/ContentView.qml")),
-                 [&coordinator] { coordinator.appear(); });
-  AppShell shell({tray, preferences, palette, notifications, userNotifications, mainQueue, clock, nullptr},
-                 {"", "", ""});
-  tray.attach(shell);
+  NoUserNotifications userNotifications;
+  AppWiring wiring(
+      {preferences, console, systemLog, sensor, audio, midi, http, userNotifications, {"", "", ""}});
+  wiring.buildTray({"", "", ""}, false);
+  Coordinator& coordinator = wiring.coordinator();
+  TrayShell& tray = wiring.tray();
+  AppShell& shell = wiring.shell();
 
   // The sensor path alone, before any view exists: what the replay and the detector cost.
   coordinator.appear();
@@ -157,7 +142,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 20; ++i) {
     tray.closePanel();
     runFor(150);
-    shows.push_back(untilNextFrame(*tray.panel(), [&] { shell.showPopover(); }));
+    shows.push_back(untilNextFrame(*tray.panel(), [&] { shell.showPanel(); }));
   }
   std::sort(shows.begin(), shows.end());
   std::printf("show to first frame: median %.1f ms, worst %.1f ms (20 opens)\n", shows[shows.size() / 2],

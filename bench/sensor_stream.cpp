@@ -28,14 +28,14 @@
 #include <utility>
 #include <vector>
 
-#include "common/fake_sensor_tree.h"
-#include "common/millisecond_schedule.h"
 #include "platform/hidraw_accelerometer.h"
 #include "platform/iio_accelerometer.h"
 #include "platform/qt_main_queue.h"
 #include "sensing/sample_report.h"
 #include "sensing/tap_detector.h"
 #include "support/in_memory_preferences.h"
+#include "testing/fake_sensor_tree.h"
+#include "testing/millisecond_schedule.h"
 
 namespace thwacko {
 namespace {

@@ -10,12 +10,12 @@
 #include <cstdlib>
 
 #include "app/coordinator.h"
-#include "common/fake_midi_service.h"
-#include "common/pulled_audio_output.h"
 #include "sensing/replay_accelerometer.h"
 #include "sensing/sample_report.h"
 #include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
+#include "testing/fake_midi_service.h"
+#include "testing/pulled_audio_output.h"
 
 using namespace thwacko;
 

@@ -5,10 +5,10 @@
 
 #include <vector>
 
-#include "common/allocation_counter.h"
-#include "common/pulled_audio_output.h"
 #include "output/sound_engine.h"
 #include "support/in_memory_preferences.h"
+#include "testing/allocation_counter.h"
+#include "testing/pulled_audio_output.h"
 
 namespace thwacko {
 namespace {

@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "common/jack_server.h"  // also brings QCoreApplication
 #include "output/sound_engine.h"
 #include "platform/rtaudio_output.h"
 #include "support/in_memory_preferences.h"
+#include "testing/jack_server.h"  // also brings QCoreApplication
 
 namespace thwacko {
 namespace {

@@ -21,6 +21,5 @@ install(TARGETS thwacko RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Draws the panel in each of its states into PNG files (scripts/screenshots.sh).
 add_executable(thwacko-screenshots tools/thwacko_screenshots.cpp)
-target_include_directories(thwacko-screenshots PRIVATE ${PROJECT_SOURCE_DIR}/tests)  # the still sensor
 target_link_libraries(thwacko-screenshots PRIVATE thwacko_ui)
 thwacko_warnings(thwacko-screenshots)

@@ -17,20 +17,15 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/coordinator.h"
-#include "app/notification_center.h"
-#include "app/update_checker.h"
 #include "build_info.h"
-#include "common/no_user_notifications.h"
-#include "common/switchable_sensor.h"
 #include "platform/qt_http_client.h"
-#include "platform/qt_main_queue.h"
 #include "platform/rtaudio_output.h"
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
 #include "support/in_memory_preferences.h"
-#include "ui/panel_models.h"
-#include "ui/theme_palette.h"
+#include "testing/no_user_notifications.h"
+#include "testing/switchable_sensor.h"
+#include "ui/app_wiring.h"
 
 namespace {
 
@@ -72,25 +67,28 @@ int main(int argc, char** argv) {
   }
   QApplication::setFont(QFont(QStringLiteral("Inter")));
 
-  QtMainQueue mainQueue;
-  SystemClock clock;
   StdoutLog console;
   SystemLog systemLog;
   InMemoryPreferences preferences;
-  SwitchableSensor sensor(mainQueue, clock);
+  QtMainQueue sensorQueue;
+  SystemClock sensorClock;
+  SwitchableSensor sensor(sensorQueue, sensorClock);
   RtAudioOutput audio;
   RtMidiService midi;
-  NotificationCenter notifications;
-  Coordinator coordinator(CoordinatorServices{preferences, mainQueue, clock, console, systemLog, sensor,
-                                              audio, midi, notifications});
-  ThemePalette palette;
   // No feed: every check fails at once; the update is handed over directly further down.
   QtHttpClient http;
   NoUserNotifications userNotifications;
-  UpdateChecker updateChecker({build_info::version, "", build_info::homePage}, http, userNotifications,
-                              preferences, mainQueue);
-  PanelModels models(coordinator, mainQueue, clock, palette, preferences, notifications, updateChecker);
-  models.registerWithQml();
+  AppWiring wiring({preferences,
+                    console,
+                    systemLog,
+                    sensor,
+                    audio,
+                    midi,
+                    http,
+                    userNotifications,
+                    {build_info::version, "", build_info::homePage}});
+  Coordinator& coordinator = wiring.coordinator();
+  ThemePalette& palette = wiring.palette();
 
   QQuickView view;
   view.setResizeMode(QQuickView::SizeViewToRootObject);
@@ -179,7 +177,8 @@ int main(int argc, char** argv) {
     coordinator.onBack();
   }
 
-  updateChecker.applyFeed(UpdateFeed{"9.9", std::nullopt, std::nullopt, "https://thwacko.example/download"});
+  wiring.updateChecker().applyFeed(
+      UpdateFeed{"9.9", std::nullopt, std::nullopt, "https://thwacko.example/download"});
   for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
     palette.setForcedColorScheme(scheme);
     coordinator.onAbout();

@@ -1,7 +1,5 @@
 #include "app/app_shell.h"
 
-#include <any>
-
 #include "app/appearance_preference.h"
 #include "app/notification_center.h"
 #include "app/update_checker.h"
@@ -40,35 +38,29 @@ AppShell::~AppShell() {
 void AppShell::launch() {
   const AppearancePreference stored = currentAppearancePreference(preferences_);
   applyAppearancePreference(stored, appearance_, notifications_);
-  appearanceObserver_ =
-      notifications_.observe(kAppearanceChangedNotification, [this](const Notification& notification) {
-        const auto* chosen = std::any_cast<AppearancePreference>(&notification.object);
-        port_.setPanelAppearance(
-            forcedColorScheme(chosen ? *chosen : currentAppearancePreference(preferences_)));
-      });
+  appearanceObserver_ = notifications_.appearanceChanged.subscribe(
+      [this](AppearancePreference chosen) { port_.setPanelAppearance(forcedColorScheme(chosen)); });
 
-  port_.createStatusItem();
-  if (!port_.setMenuBarIcon()) port_.setFallbackIcon();
+  port_.createTrayIcon();
+  if (!port_.setTrayIconArtwork()) port_.setFallbackIcon();
 
   port_.createPanel();
   port_.setPanelAppearance(forcedColorScheme(stored));
 
-  showObserver_ =
-      notifications_.observe(kShowPopoverNotification, [this](const Notification&) { showPopover(); });
-  dismissObserver_ = notifications_.observe(kDismissPopoverNotification,
-                                            [this](const Notification&) { port_.closePanel(); });
+  showObserver_ = notifications_.showPanel.subscribe([this] { showPanel(); });
+  dismissObserver_ = notifications_.dismissPanel.subscribe([this] { port_.closePanel(); });
 
-  mainQueue_.postAfter(kShowDelaySeconds, lifetime_.guard([this] { showPopover(); }));
+  mainQueue_.postAfter(kShowDelaySeconds, lifetime_.guard([this] { showPanel(); }));
 
   userNotifications_.setResponseHandler(
       [this](const NotificationResponse& response) { handleNotificationResponse(response); });
   if (checkForUpdates_) checkForUpdates_();
 }
 
-void AppShell::statusItemClicked(std::optional<StatusClick> click) {
+void AppShell::trayIconClicked(std::optional<TrayClick> click) {
   if (!click) return;
-  if (*click == StatusClick::right) {
-    showStatusMenu();
+  if (*click == TrayClick::right) {
+    showTrayMenu();
     return;
   }
   if (port_.isPanelShown()) {
@@ -77,10 +69,10 @@ void AppShell::statusItemClicked(std::optional<StatusClick> click) {
   }
   if (lastOutsideClose_ && clock_.now() - *lastOutsideClose_ < secondsToDuration(kClickThroughSeconds))
     return;
-  showPopover();
+  showPanel();
 }
 
-void AppShell::showPopover() {
+void AppShell::showPanel() {
   if (port_.isPanelShown()) return;
   port_.showPanel();
   if (outsideClickWatcher_) return;
@@ -88,7 +80,7 @@ void AppShell::showPopover() {
     if (!port_.isPanelShown()) return;
     lastOutsideClose_ = clock_.now();
     port_.closePanel();
-    notifications_.post(kDismissPopoverNotification);
+    notifications_.dismissPanel.send();
   });
 }
 
@@ -98,7 +90,7 @@ void AppShell::panelDidClose() {
   outsideClickWatcher_.reset();
 }
 
-void AppShell::showStatusMenu() {
+void AppShell::showTrayMenu() {
   std::vector<ShellMenuItem> items;
   items.push_back({"About thwacko", [this] { openAbout(); }, "", false});
   items.push_back({"Send Feedback\u2026", [this] { sendFeedback(); }, "", false});
@@ -109,8 +101,8 @@ void AppShell::showStatusMenu() {
 }
 
 void AppShell::openAbout() {
-  showPopover();
-  notifications_.post(kShowAboutNotification);
+  showPanel();
+  notifications_.showAbout.send();
 }
 
 void AppShell::sendFeedback() {

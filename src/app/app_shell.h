@@ -19,7 +19,7 @@ class NotificationCenter;
 class Preferences;
 
 // Which mouse button released the tray item, as the desktop reports it.
-enum class StatusClick { left, right };
+enum class TrayClick { left, right };
 
 // The application's life in the tray: the launch sequence, the panel's opening and closing,
 // the tray menu, the feedback mail and clicks on update notifications. The desktop itself is
@@ -58,8 +58,8 @@ class AppShell {
   // after and starts the one update check.
   void launch();
 
-  void statusItemClicked(std::optional<StatusClick> click);
-  void showPopover();
+  void trayIconClicked(std::optional<TrayClick> click);
+  void showPanel();
   // Called by the port whenever the panel has closed, whatever closed it.
   void panelDidClose();
 
@@ -80,7 +80,7 @@ class AppShell {
   static std::string percentEncodeQueryValue(std::string_view text);
 
  private:
-  void showStatusMenu();
+  void showTrayMenu();
 
   ShellPort& port_;
   Preferences& preferences_;

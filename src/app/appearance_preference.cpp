@@ -47,7 +47,7 @@ AppearancePreference currentAppearancePreference(const Preferences& preferences)
 void applyAppearancePreference(AppearancePreference preference, ApplicationAppearance& application,
                                NotificationCenter& notifications) {
   application.setForcedColorScheme(forcedColorScheme(preference));
-  notifications.post(kAppearanceChangedNotification, preference);
+  notifications.appearanceChanged.send(preference);
 }
 
 void saveAppearancePreference(AppearancePreference preference, Preferences& preferences,

@@ -31,8 +31,8 @@ std::optional<ColorScheme> forcedColorScheme(AppearancePreference preference);
 // The stored choice, read afresh every time; absent or unrecognised text reads as system.
 AppearancePreference currentAppearancePreference(const Preferences& preferences);
 
-// Sets the application's look, then posts kAppearanceChangedNotification with the choice as
-// the object. Observers run before this returns.
+// Sets the application's look, then sends the choice to appearanceChanged subscribers.
+// Subscribers run before this returns.
 void applyAppearancePreference(AppearancePreference preference, ApplicationAppearance& application,
                                NotificationCenter& notifications);
 

@@ -24,9 +24,7 @@ Coordinator::Coordinator(CoordinatorServices services)
     assign(rawAppearance_, storedAppearance());
   });
   showAboutSubscription_ =
-      services.notifications.observe(kShowAboutNotification, [this](const Notification&) {
-        assign(screen_, Screen::about);
-      });
+      services.notifications.showAbout.subscribe([this] { assign(screen_, Screen::about); });
 }
 
 std::string Coordinator::storedAppearance() const {

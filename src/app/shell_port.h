@@ -25,10 +25,10 @@ class ShellPort {
   virtual ~ShellPort() = default;
 
   // Creates the tray item, without an image yet.
-  virtual void createStatusItem() = 0;
+  virtual void createTrayIcon() = 0;
   // Sets the shipped monochrome "MenuBarIcon" artwork (16 x 16) as the item's image; false
   // when the artwork is missing.
-  virtual bool setMenuBarIcon() = 0;
+  virtual bool setTrayIconArtwork() = 0;
   // Sets the desktop theme's music-note icon, named "thwacko" for accessibility.
   virtual void setFallbackIcon() = 0;
 

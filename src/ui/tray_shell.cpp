@@ -47,19 +47,19 @@ TrayShell::~TrayShell() {
   if (panel_) panel_->disconnect(this);
 }
 
-void TrayShell::createStatusItem() {
+void TrayShell::createTrayIcon() {
   hasTray_ = QSystemTrayIcon::isSystemTrayAvailable();
   if (!hasTray_) return;
   tray_ = std::make_unique<QSystemTrayIcon>();
   tray_->setToolTip(QStringLiteral("thwacko"));
   connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     if (!shell_) return;
-    if (reason == QSystemTrayIcon::Trigger) shell_->statusItemClicked(StatusClick::left);
-    if (reason == QSystemTrayIcon::Context) shell_->statusItemClicked(StatusClick::right);
+    if (reason == QSystemTrayIcon::Trigger) shell_->trayIconClicked(TrayClick::left);
+    if (reason == QSystemTrayIcon::Context) shell_->trayIconClicked(TrayClick::right);
   });
 }
 
-bool TrayShell::setMenuBarIcon() {
+bool TrayShell::setTrayIconArtwork() {
   const QString path = QStringLiteral(":/icons/MenuBarIcon.png");
   if (!QFile::exists(path)) return false;
   const QColor ink = QGuiApplication::palette().color(QPalette::WindowText);

@@ -36,8 +36,8 @@ class TrayShell final : public QObject, public ShellPort {
   bool hasTray() const { return hasTray_; }
   QQuickView* panel() const { return panel_.get(); }
 
-  void createStatusItem() override;
-  bool setMenuBarIcon() override;
+  void createTrayIcon() override;
+  bool setTrayIconArtwork() override;
   void setFallbackIcon() override;
   void createPanel() override;
   void setPanelAppearance(std::optional<ColorScheme> scheme) override;

@@ -22,12 +22,10 @@ class AppearanceTest : public ::testing::Test, public ApplicationAppearance {
   std::vector<std::string> events;
   InMemoryPreferences prefs;
   NotificationCenter notifications;
-  Subscription observer =
-      notifications.observe(kAppearanceChangedNotification, [this](const Notification& n) {
-        const auto* preference = std::any_cast<AppearancePreference>(&n.object);
-        events.push_back("posted " + std::string(preference ? rawValue(*preference) : "?") + ", stored " +
-                         prefs.readString(kAppearancePreferenceKey).value_or("-"));
-      });
+  Subscription observer = notifications.appearanceChanged.subscribe([this](AppearancePreference preference) {
+    events.push_back("posted " + std::string(rawValue(preference)) + ", stored " +
+                     prefs.readString(kAppearancePreferenceKey).value_or("-"));
+  });
 };
 
 TEST_F(AppearanceTest, CurrentReadsOnlyAnExactlySpelledChoiceAndNeverRewrites) {

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "common/fake_midi_service.h"
-#include "common/pulled_audio_output.h"
 #include "common/recording_log.h"
 #include "output/drum_synth.h"
 #include "sensing/replay_accelerometer.h"
 #include "sensing/sample_report.h"
 #include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
+#include "testing/fake_midi_service.h"
+#include "testing/pulled_audio_output.h"
 
 namespace thwacko {
 namespace {
@@ -226,7 +226,7 @@ TEST_F(CoordinatorTest, WithoutASensorTheSwitchShowsTheIncompatibleScreen) {
 // The panel's own routing is driven through the views; the notification comes from the menu.
 TEST_F(CoordinatorTest, TheShowAboutNotificationOpensAboutAndAFinishedCalibrationCloses) {
   Coordinator& c = make();
-  notifications.post(kShowAboutNotification);
+  notifications.showAbout.send();
   EXPECT_EQ(c.screen(), Screen::about);
   c.onCalibratePalms();
   c.onCalibrationFinished();

@@ -29,10 +29,5 @@ TEST(SettingsText, VolumeSliderFollowsThePointerAndPinsAtTheEnds) {
   EXPECT_DOUBLE_EQ(volume.valueAt(std::nan(""), 260), 0);
 }
 
-TEST(SettingsText, MissingVersionShowsTheFallback) {
-  EXPECT_EQ(shownVersion(""), "0.1");
-  EXPECT_EQ(shownVersion("1.4.2"), "1.4.2");
-}
-
 }  // namespace
 }  // namespace thwacko

@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "common/child_process.h"
+
 namespace thwacko {
 
 // A D-Bus session bus of this test's own: a dbus-daemon listening in a temporary folder, with
@@ -35,6 +37,7 @@ class PrivateSessionBus {
             .arg(dir_.path())
             .toUtf8());
     file.close();
+    endWithThisProgram(daemon_);
     daemon_.start(QStringLiteral("dbus-daemon"),
                   {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                    QStringLiteral("--nopidfile"), QStringLiteral("--print-address")});

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "common/fake_midi_service.h"
 #include "common/recording_log.h"
 #include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
+#include "testing/fake_midi_service.h"
 
 namespace thwacko {
 namespace {

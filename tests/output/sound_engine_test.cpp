@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "common/allocation_counter.h"
-#include "common/pulled_audio_output.h"
 #include "common/recording_log.h"
 #include "support/in_memory_preferences.h"
+#include "testing/allocation_counter.h"
+#include "testing/pulled_audio_output.h"
 
 namespace thwacko {
 namespace {

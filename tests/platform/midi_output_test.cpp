@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
-#include "common/jack_midi_reader.h"
-#include "common/jack_server.h"
 #include "common/recording_log.h"
 #include "platform/rtmidi_service.h"
 #include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
+#include "testing/jack_midi_reader.h"
+#include "testing/jack_server.h"
 
 namespace thwacko {
 namespace {

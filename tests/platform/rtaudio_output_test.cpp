@@ -10,11 +10,11 @@
 #include <fstream>
 #include <thread>
 
-#include "common/allocation_counter.h"
-#include "common/jack_server.h"
 #include "common/recording_log.h"
 #include "output/sound_engine.h"
 #include "support/in_memory_preferences.h"
+#include "testing/allocation_counter.h"
+#include "testing/jack_server.h"
 
 namespace thwacko {
 namespace {

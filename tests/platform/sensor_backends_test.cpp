@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "common/fake_sensor_tree.h"
 #include "common/recording_log.h"
 #include "common/wait_until.h"
 #include "platform/hidraw_accelerometer.h"
@@ -20,6 +19,7 @@
 #include "sensing/tap_detector.h"
 #include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
+#include "testing/fake_sensor_tree.h"
 
 namespace thwacko {
 namespace {

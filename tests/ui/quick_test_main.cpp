@@ -12,19 +12,16 @@
 #include <memory>
 
 #include "app/coordinator.h"
-#include "app/notification_center.h"
-#include "app/update_checker.h"
-#include "common/fake_midi_service.h"
 #include "common/https_test_server.h"
-#include "common/no_user_notifications.h"
-#include "common/pulled_audio_output.h"
 #include "common/recording_log.h"
-#include "common/switchable_sensor.h"
 #include "platform/qt_http_client.h"
 #include "platform/qt_main_queue.h"
 #include "support/in_memory_preferences.h"
-#include "ui/panel_models.h"
-#include "ui/theme_palette.h"
+#include "testing/fake_midi_service.h"
+#include "testing/no_user_notifications.h"
+#include "testing/pulled_audio_output.h"
+#include "testing/switchable_sensor.h"
+#include "ui/app_wiring.h"
 #include "ui/url_catcher.h"
 
 namespace thwacko {
@@ -43,8 +40,8 @@ class Probe final : public QObject {
         preferences_(preferences),
         feed_(feed),
         updater_(updater) {
-    appearanceSubscription_ = notifications.observe(kAppearanceChangedNotification,
-                                                    [this](const Notification&) { ++appearanceChanges_; });
+    appearanceSubscription_ =
+        notifications.appearanceChanged.subscribe([this](AppearancePreference) { ++appearanceChanges_; });
   }
 
   Q_INVOKABLE void setSensorPresent(bool present) { sensor_.present = present; }
@@ -105,58 +102,47 @@ class QuickTestSetup final : public QObject {
  public slots:
   void applicationAvailable() {
     QGuiApplication::setFont(QFont(QStringLiteral("Inter")));
-    queue_ = std::make_unique<QtMainQueue>();
-    time_ = std::make_unique<ManualTime>();
-    sensor_ = std::make_unique<SwitchableSensor>(*queue_, clock_);
-    midi_ = std::make_unique<FakeMIDIService>(*time_);
-    coordinator_ = std::make_unique<Coordinator>(CoordinatorServices{
-        preferences_, *queue_, clock_, console_, systemLog_, *sensor_, audio_, *midi_, notifications_});
+    sensorQueue_ = std::make_unique<QtMainQueue>();
+    sensor_ = std::make_unique<SwitchableSensor>(*sensorQueue_, clock_);
     feed_ = std::make_unique<HttpsTestServer>();
     if (!feed_->started()) qFatal("the update feed server did not start");
     http_ = std::make_unique<QtHttpClient>(QtHttpClient::Options{{feed_->certificate()}});
-    updater_ =
-        std::make_unique<UpdateChecker>(UpdateChecker::Config{"1.0", feed_->url(), "https://home.example/"},
-                                        *http_, userNotifications_, preferences_, *queue_);
-    palette_ = std::make_unique<ThemePalette>();
-    models_ = std::make_unique<PanelModels>(*coordinator_, *queue_, clock_, *palette_, preferences_,
-                                            notifications_, *updater_);
-    models_->registerWithQml();
-    probe_ = std::make_unique<Probe>(*coordinator_, *sensor_, audio_, notifications_, preferences_, *feed_,
-                                     *updater_);
+    wiring_ = std::make_unique<AppWiring>(AppBackEnds{preferences_,
+                                                      console_,
+                                                      systemLog_,
+                                                      *sensor_,
+                                                      audio_,
+                                                      midi_,
+                                                      *http_,
+                                                      userNotifications_,
+                                                      {"1.0", feed_->url(), "https://home.example/"}});
+    probe_ = std::make_unique<Probe>(wiring_->coordinator(), *sensor_, audio_, wiring_->notifications(),
+                                     preferences_, *feed_, wiring_->updateChecker());
     qmlRegisterSingletonInstance("ThwackoTest", 1, 0, "Probe", probe_.get());
   }
   // Everything goes while the application still exists: sockets, timers and the bus need it.
   void cleanupTestCase() {
     probe_.reset();
-    models_.reset();
-    palette_.reset();
-    updater_.reset();
+    wiring_.reset();
     http_.reset();
     feed_.reset();
-    coordinator_.reset();
-    midi_.reset();
     sensor_.reset();
-    time_.reset();
-    queue_.reset();
+    sensorQueue_.reset();
   }
 
  private:
   InMemoryPreferences preferences_;
   SystemClock clock_;
+  ManualTime time_;
   RecordingLog console_, systemLog_;
   PulledOutput audio_;
-  NotificationCenter notifications_;
+  FakeMIDIService midi_{time_};
   NoUserNotifications userNotifications_;
-  std::unique_ptr<QtMainQueue> queue_;
-  std::unique_ptr<ManualTime> time_;
+  std::unique_ptr<QtMainQueue> sensorQueue_;
   std::unique_ptr<SwitchableSensor> sensor_;
-  std::unique_ptr<FakeMIDIService> midi_;
-  std::unique_ptr<Coordinator> coordinator_;
   std::unique_ptr<HttpsTestServer> feed_;
   std::unique_ptr<QtHttpClient> http_;
-  std::unique_ptr<UpdateChecker> updater_;
-  std::unique_ptr<ThemePalette> palette_;
-  std::unique_ptr<PanelModels> models_;
+  std::unique_ptr<AppWiring> wiring_;
   std::unique_ptr<Probe> probe_;
 };
 
