@@ -84,20 +84,17 @@ void TapDetector::handleReport(const std::uint8_t* bytes, std::size_t length, Wa
 }
 
 void TapDetector::recordInterval(Duration interval) {
-  // Report n (from 2 on) brings the (n - 1)th interval since the reset: a ring indexed by the count.
-  recentIntervals_[static_cast<std::size_t>(reportCount_) % kRecentIntervals] =
+  // Report n (from 2 on) brings the (n - 1)th interval since the reset, kept in place (n - 2) mod 5,
+  // so that the first places filled are always those of the intervals since the reset.
+  recentIntervals_[static_cast<std::size_t>(reportCount_ - 2) % kRecentIntervals] =
       std::max(interval, Duration{});
 }
 
-Duration TapDetector::samplePeriod() const {
-  // The median of the recent intervals (the lower one of an even count): a late report or a gap
-  // in the stream does not move it.
-  const auto known = static_cast<std::ptrdiff_t>(
-      std::min<std::int64_t>(reportCount_ - 1, static_cast<std::int64_t>(kRecentIntervals)));
-  const std::ptrdiff_t middle = (known - 1) / 2;
-  std::array<Duration, kRecentIntervals> sorted = recentIntervals_;
-  std::nth_element(sorted.begin(), sorted.begin() + middle, sorted.begin() + known);
-  return sorted[static_cast<std::size_t>(middle)];
+Duration TapDetector::shortestRecentInterval() const {
+  // Called from a jolt step, so at least one interval is known. Only when every recent interval
+  // is long is the sensor slow: a late report or a gap in the stream does not make it so.
+  const auto known = std::min<std::int64_t>(reportCount_ - 1, static_cast<std::int64_t>(kRecentIntervals));
+  return *std::min_element(recentIntervals_.begin(), recentIntervals_.begin() + known);
 }
 
 void TapDetector::logFirstReports(const std::uint8_t* bytes, const Acceleration& sample) {
@@ -131,8 +128,9 @@ void TapDetector::joltStep(double dx, double dy, double dz, double magnitude, Wa
     ++pending_->laterSamples;
     // At a slow sample rate the window also waits for the second sample after the crossing, so
     // that the peak is chosen from two jolts rather than taken from whichever came first.
-    const bool windowClosed = now - pending_->startTime >= kPeakWindow &&
-                              (pending_->laterSamples >= 2 || samplePeriod() <= kSparseSamplePeriod);
+    const bool windowClosed =
+        now - pending_->startTime >= kPeakWindow &&
+        (pending_->laterSamples >= 2 || shortestRecentInterval() <= kSparseSamplePeriod);
     if (windowClosed) emitTap(*std::exchange(pending_, std::nullopt));
   }
 

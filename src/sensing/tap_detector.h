@@ -102,7 +102,7 @@ class TapDetector {
   void logFirstReports(const std::uint8_t* bytes, const Acceleration& sample);
   void publishSample(const Acceleration& sample);
   void recordInterval(Duration interval);
-  Duration samplePeriod() const;
+  Duration shortestRecentInterval() const;
   void joltStep(double dx, double dy, double dz, double magnitude, WallTime now);
   void emitTap(const PendingTap& tap);
 

@@ -109,7 +109,7 @@ TEST_F(TapDetectorTest, EmitsTheFirstLargestJoltOnTheFirstReportFiveMilliseconds
 }
 
 TEST_F(TapDetectorTest, AtASlowRateTheWindowWaitsForTheSecondSampleAfterTheCrossing) {
-  quiet(10, 0.01);  // 100 Hz
+  quiet(2, 0.01);  // 100 Hz from the start
   jolt(0.03125, 0, 0, 0.01);
   const WallTime crossing = time.now();
   jolt(0.0078125, 0, 0, 0.01);  // past the 5 ms, but the first sample since the crossing
