@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "common/allocation_counter.h"
 #include "common/test_signals.h"
+#include "testing/allocation_counter.h"
 
 namespace thwacko {
 namespace {
@@ -45,7 +45,8 @@ TEST(OnsetDetector, FindsKnocksInRoomNoiseSpeechAndTypingAtTheirTimesInOrderOfSt
   addRoomNoise(signal, 0.003);
   addSpeech(signal, 1.0, 3.0, 0.25);
   addTyping(signal, 3.0, 5.5, 0.2);
-  const std::vector<std::pair<double, double>> knocks = {{0.5, 0.4}, {1.7, 0.6}, {3.35, 0.8}, {4.1, 0.35}, {5.0, 1}};
+  const std::vector<std::pair<double, double>> knocks = {
+      {0.5, 0.4}, {1.7, 0.6}, {3.35, 0.8}, {4.1, 0.35}, {5.0, 1}};
   for (auto [at, amplitude] : knocks) addKnock(signal, at, amplitude);
 
   const std::vector<Onset> onsets = detect({signal});
