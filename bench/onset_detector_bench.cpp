@@ -28,10 +28,12 @@ std::vector<float> second(std::size_t channels) {
   std::uint32_t noise = 1;
   for (std::size_t i = 0; i < samples.size(); ++i) {
     noise = noise * 1664525u + 1013904223u;
-    const std::size_t frame = i / channels, since = frame % 12000 - (i % channels == 0 && channels > 1 ? 3 : 0);
-    const double knock = since < 2400 ? 0.8 * std::exp(-static_cast<double>(since) / 300) *
-                                            std::sin(2 * 3.14159265 * 2000 * static_cast<double>(since) / kRate)
-                                      : 0;
+    const std::size_t frame = i / channels,
+                      since = frame % 12000 - (i % channels == 0 && channels > 1 ? 3 : 0);
+    const double knock = since < 2400
+                             ? 0.8 * std::exp(-static_cast<double>(since) / 300) *
+                                   std::sin(2 * 3.14159265 * 2000 * static_cast<double>(since) / kRate)
+                             : 0;
     samples[i] = static_cast<float>(0.003 * (static_cast<double>(noise >> 8) / (1 << 24) - 0.5) + knock);
   }
   return samples;
@@ -48,7 +50,8 @@ void BM_OnsetDetectorPerFrame(benchmark::State& state) {
     at = (at + kPeriod * channels) % (audio.size() - audio.size() % (kPeriod * channels));
   }
   const auto frames = static_cast<double>(state.iterations() * kPeriod);
-  state.counters["ns/frame"] = benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns/frame"] =
+      benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["onsets/s"] = static_cast<double>(sink.count) / (frames / kRate);
 }
 

@@ -230,7 +230,8 @@ int main(int argc, char** argv) {
   Subscription threshold;
   if (microphone) {
     microphone->setThreshold(coordinator.detector().threshold());
-    threshold = coordinator.detector().observeThreshold([&](const double& g) { microphone->setThreshold(g); });
+    threshold =
+        coordinator.detector().observeThreshold([&](const double& g) { microphone->setThreshold(g); });
   }
 
   EntryPrinter printer(coordinator.log(), clock);

@@ -12,9 +12,9 @@ namespace thwacko {
 // sine is 1. The side cues compare the first channel (left) with the second (right); both are
 // positive when the right channel heard the knock first or louder.
 struct Onset {
-  std::uint64_t frame = 0;  // the envelope's crossing, in frames since the stream (re)started
-  float level = 0;          // the envelope's peak within the 5 ms after the crossing
-  bool stereo = false;      // whether the side cues were measured
+  std::uint64_t frame = 0;    // the envelope's crossing, in frames since the stream (re)started
+  float level = 0;            // the envelope's peak within the 5 ms after the crossing
+  bool stereo = false;        // whether the side cues were measured
   float levelDifference = 0;  // dB, right over left
   float arrivalDelay = 0;     // seconds by which the left channel heard it after the right
 

@@ -11,7 +11,9 @@ constexpr double kFullLevelCue = 6;         // dB
 constexpr double kFullArrivalCue = 0.0002;  // s
 constexpr double kRestingComponent = 0.5;
 
-double cue(double value, double full) { return std::isfinite(value) ? std::clamp(value / full, -1.0, 1.0) : 0; }
+double cue(double value, double full) {
+  return std::isfinite(value) ? std::clamp(value / full, -1.0, 1.0) : 0;
+}
 
 }  // namespace
 

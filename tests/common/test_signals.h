@@ -67,7 +67,8 @@ inline void writeWav(const std::string& path, const std::vector<Channel>& channe
   auto put = [&](std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.put(static_cast<char>(value >> (8 * i)));
   };
-  const auto count = static_cast<std::uint32_t>(channels.size()), frames = static_cast<std::uint32_t>(channels[0].size());
+  const auto count = static_cast<std::uint32_t>(channels.size()),
+             frames = static_cast<std::uint32_t>(channels[0].size());
   out << "RIFF";
   put(36 + 2 * count * frames, 4);
   out << "WAVEfmt ";
@@ -76,7 +77,7 @@ inline void writeWav(const std::string& path, const std::vector<Channel>& channe
   put(2 * count * frames, 4);
   for (std::uint32_t i = 0; i < frames; ++i)
     for (const Channel& channel : channels)
-      put(static_cast<std::uint32_t>(static_cast<std::int16_t>(std::lround(std::clamp(channel[i], -1.0f, 1.0f) * 32767))), 2);
+      put(static_cast<std::uint16_t>(std::lround(std::clamp(channel[i], -1.0f, 1.0f) * 32767)), 2);
 }
 
 }  // namespace thwacko::testing

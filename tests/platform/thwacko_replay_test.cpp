@@ -107,14 +107,17 @@ TEST(ThwackoReplay, ReplaysAWavFileAsAMicrophoneSessionAndRefusesABrokenOne) {
   addKnock(left, 0.4 + 4 / kRate, 0.5);
   addKnock(left, 0.9, 0.6);
   addKnock(right, 0.9 + 4 / kRate, 0.3);
-  const QString wav = dir.filePath(QStringLiteral("knocks.wav")), prefs = dir.filePath(QStringLiteral("lr.conf"));
+  const QString wav = dir.filePath(QStringLiteral("knocks.wav")),
+                prefs = dir.filePath(QStringLiteral("lr.conf"));
   writeWav(wav.toStdString(), {left, right});
   std::ofstream(prefs.toStdString()) << "[General]\nthwacko.mode.v2=experimentalLR\n";
   ReplayRun run = replay({QStringLiteral("--prefs"), prefs, wav});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(count(run.out, "\tactionTriggered\t"), 2u) << run.out;
-  EXPECT_NE(run.out.find("\n0.405\tactionTriggered\tR Kick \u00B7 0.040g \u00B7 vel 40%\n"), std::string::npos);
-  EXPECT_NE(run.out.find("\n0.907\tactionTriggered\tL Snare \u00B7 0.024g \u00B7 vel 21%\n"), std::string::npos);
+  EXPECT_NE(run.out.find("\n0.405\tactionTriggered\tR Kick \u00B7 0.040g \u00B7 vel 40%\n"),
+            std::string::npos);
+  EXPECT_NE(run.out.find("\n0.907\tactionTriggered\tL Snare \u00B7 0.024g \u00B7 vel 21%\n"),
+            std::string::npos);
 
   std::ofstream(wav.toStdString()) << std::string("RIFF\4\0\0\0WAVE", 12);
   run = replay({wav});

@@ -24,15 +24,16 @@ TEST(OnsetSamples, EveryOnsetAboveTheThresholdIsOneTapAtItsTimeWithItsStrengthAn
   CompositeAccelerometer noSensor{{}};
   TapDetector detector(preferences, time, time, log, noSensor);
   std::vector<TapEvent> taps;
-  const Subscription subscription = detector.tapSubject().subscribe([&](const TapEvent& tap) { taps.push_back(tap); });
+  const Subscription subscription =
+      detector.tapSubject().subscribe([&](const TapEvent& tap) { taps.push_back(tap); });
 
   std::vector<std::optional<bool>> sides;
   std::vector<double> levels;
   const WallTime begin = time.now();
   for (int i = 0; i < 80; ++i) {
     const float side = i % 4 == 0 ? 1.0f : i % 4 == 1 ? -1.0f : 0.0f;
-    const Onset onset{0, i % 4 == 3 ? 0.14f : 0.2f + 0.01f * static_cast<float>(i % 50), i % 4 < 2,
-                      3 * side, 1e-4f * side};
+    const Onset onset{0, i % 4 == 3 ? 0.14f : 0.2f + 0.01f * static_cast<float>(i % 50), i % 4 < 2, 3 * side,
+                      1e-4f * side};
     if (i % 4 != 3) {
       sides.push_back(i % 4 == 2 ? std::nullopt : std::optional(side > 0));
       levels.push_back(onset.level);
