@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <numbers>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -61,23 +61,33 @@ inline void addRoomNoise(Channel& channel, double rms) {
   for (float& sample : channel) sample += static_cast<float>(low += 0.1 * (white(random) - low));
 }
 
-// A 16-bit PCM WAV file of the channels, interleaved.
-inline void writeWav(const std::string& path, const std::vector<Channel>& channels) {
-  std::ofstream out(path, std::ios::binary);
-  auto put = [&](std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.put(static_cast<char>(value >> (8 * i)));
-  };
-  const auto count = static_cast<std::uint32_t>(channels.size()),
-             frames = static_cast<std::uint32_t>(channels[0].size());
-  out << "RIFF";
-  put(36 + 2 * count * frames, 4);
-  out << "WAVEfmt ";
-  put(16, 4), put(1, 2), put(count, 2), put(48000, 4), put(96000 * count, 4), put(2 * count, 2), put(16, 2);
-  out << "data";
-  put(2 * count * frames, 4);
-  for (std::uint32_t i = 0; i < frames; ++i)
+inline std::string little(std::uint32_t value, int bytes) {
+  std::string out;
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+  return out;
+}
+
+// A WAV file: the format tag (WAVE_FORMAT_EXTENSIBLE with `subformat`), a chunk to skip, and
+// `data` in a data chunk that claims `dataSize` bytes (by default, its size).
+inline std::string wavFile(std::uint16_t tag, std::uint16_t channels, std::uint16_t bits,
+                           const std::string& data, std::optional<std::uint32_t> dataSize = {},
+                           std::uint16_t subformat = 0) {
+  std::string fmt = little(tag, 2) + little(channels, 2) + little(48000, 4) +
+                    little(6000 * channels * bits, 4) + little(channels * bits / 8, 2) + little(bits, 2);
+  if (subformat != 0)
+    fmt += little(22, 2) + little(bits, 2) + little(3, 4) + little(subformat, 2) +
+           std::string("\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 14);
+  return "RIFF" + little(0, 4) + "WAVEfmt " + little(static_cast<std::uint32_t>(fmt.size()), 4) + fmt +
+         "LIST" + little(3, 4) + "abc" + '\0' + "data" + little(dataSize.value_or(data.size()), 4) + data;
+}
+
+// The channels as interleaved 16-bit PCM.
+inline std::string pcm16(const std::vector<Channel>& channels) {
+  std::string out;
+  for (std::size_t i = 0; i < channels[0].size(); ++i)
     for (const Channel& channel : channels)
-      put(static_cast<std::uint16_t>(std::lround(std::clamp(channel[i], -1.0f, 1.0f) * 32767)), 2);
+      out += little(static_cast<std::uint16_t>(std::lround(std::clamp(channel[i], -1.0f, 1.0f) * 32767)), 2);
+  return out;
 }
 
 }  // namespace thwacko::testing

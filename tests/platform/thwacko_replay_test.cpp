@@ -109,7 +109,7 @@ TEST(ThwackoReplay, ReplaysAWavFileAsAMicrophoneSessionAndRefusesABrokenOne) {
   addKnock(right, 0.9 + 4 / kRate, 0.3);
   const QString wav = dir.filePath(QStringLiteral("knocks.wav")),
                 prefs = dir.filePath(QStringLiteral("lr.conf"));
-  writeWav(wav.toStdString(), {left, right});
+  std::ofstream(wav.toStdString(), std::ios::binary) << wavFile(1, 2, 16, pcm16({left, right}));
   std::ofstream(prefs.toStdString()) << "[General]\nthwacko.mode.v2=experimentalLR\n";
   ReplayRun run = replay({QStringLiteral("--prefs"), prefs, wav});
   ASSERT_EQ(run.status, 0) << run.err;
