@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -67,26 +66,25 @@ inline std::string little(std::uint32_t value, int bytes) {
   return out;
 }
 
-// A WAV file: the format tag (WAVE_FORMAT_EXTENSIBLE with `subformat`), a chunk to skip, and
-// `data` in a data chunk that claims `dataSize` bytes (by default, its size).
-inline std::string wavFile(std::uint16_t tag, std::uint16_t channels, std::uint16_t bits,
-                           const std::string& data, std::optional<std::uint32_t> dataSize = {},
-                           std::uint16_t subformat = 0) {
-  std::string fmt = little(tag, 2) + little(channels, 2) + little(48000, 4) +
-                    little(6000 * channels * bits, 4) + little(channels * bits / 8, 2) + little(bits, 2);
-  if (subformat != 0)
-    fmt += little(22, 2) + little(bits, 2) + little(3, 4) + little(subformat, 2) +
-           std::string("\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 14);
-  return "RIFF" + little(0, 4) + "WAVEfmt " + little(static_cast<std::uint32_t>(fmt.size()), 4) + fmt +
-         "LIST" + little(3, 4) + "abc" + '\0' + "data" + little(dataSize.value_or(data.size()), 4) + data;
+// A WAV file: WAVE_FORMAT_EXTENSIBLE with `subformat` (1 for PCM, 3 for float), a chunk to skip,
+// and `data`.
+inline std::string wavFile(std::uint16_t subformat, std::uint16_t channels, std::uint16_t bits,
+                           const std::string& data) {
+  const std::string fmt = little(0xFFFE, 2) + little(channels, 2) + little(48000, 4) +
+                          little(6000 * channels * bits, 4) + little(channels * bits / 8, 2) +
+                          little(bits, 2) + little(22, 2) + little(bits, 2) + little(3, 4) +
+                          little(subformat, 2) + std::string("\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 14);
+  return "RIFF" + little(0, 4) + "WAVEfmt " + little(40, 4) + fmt + "LIST" + little(3, 4) + "abc" + '\0' +
+         "data" + little(static_cast<std::uint32_t>(data.size()), 4) + data;
 }
 
-// The channels as interleaved 16-bit PCM.
-inline std::string pcm16(const std::vector<Channel>& channels) {
+// The channels as interleaved 24-bit PCM.
+inline std::string pcm24(const std::vector<Channel>& channels) {
   std::string out;
   for (std::size_t i = 0; i < channels[0].size(); ++i)
     for (const Channel& channel : channels)
-      out += little(static_cast<std::uint16_t>(std::lround(std::clamp(channel[i], -1.0f, 1.0f) * 32767)), 2);
+      out +=
+          little(static_cast<std::uint32_t>(std::lround(std::clamp(channel[i], -1.0f, 1.0f) * 8388607)), 3);
   return out;
 }
 

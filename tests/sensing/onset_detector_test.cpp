@@ -18,21 +18,20 @@ struct Collected final : OnsetDetector::Sink {
   std::vector<Onset> onsets;
 };
 
-// Runs the channels through a detector in 128-frame periods, as a capture callback would, and
-// checks that it allocates nothing while doing so.
+// Runs the channels through a detector in 128-frame periods, as a capture callback would,
+// allocating nothing.
 std::vector<Onset> detect(const std::vector<Channel>& channels, float thresholdLevel = 0.15f) {
   OnsetDetector detector(kRate, channels.size());
   detector.setThresholdLevel(thresholdLevel);
-  std::vector<float> interleaved;
+  std::vector<float> in;
   for (std::size_t i = 0; i < channels[0].size(); ++i)
-    for (const Channel& channel : channels) interleaved.push_back(channel[i]);
+    for (const Channel& channel : channels) in.push_back(channel[i]);
   Collected sink;
   sink.onsets.reserve(100);
-  const std::size_t period = 128 * channels.size();
   {
-    AllocationWatch watch;
-    for (std::size_t at = 0; at < interleaved.size(); at += period)
-      detector.process(std::span(interleaved).subspan(at, std::min(period, interleaved.size() - at)), sink);
+    const AllocationWatch watch;
+    for (std::size_t at = 0, period = 128 * channels.size(); at < in.size(); at += period)
+      detector.process(std::span(in).subspan(at, std::min(period, in.size() - at)), sink);
   }
   EXPECT_EQ(watchedAllocations(), 0u);
   return sink.onsets;
