@@ -41,7 +41,8 @@ class OnsetDetector {
     virtual void onset(const Onset& onset) noexcept = 0;
   };
 
-  // `channels` of at least 1; with two or more, the first two give the side cues.
+  // `sampleRate` in Hz, above 0; `channels` of at least 1 (with two or more, the first two give
+  // the side cues).
   OnsetDetector(double sampleRate, std::size_t channels);
 
   // Runs interleaved frames through the detector (a trailing partial frame is ignored) and hands

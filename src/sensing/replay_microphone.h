@@ -29,6 +29,7 @@ class ReplayMicrophone final : public Accelerometer {
   Wake wakeDrivers() override { return {}; }
   Listing listCandidates() override;
 
+  // The reader and the onset detector, shared by the sensor and the devices it makes.
   struct Playback;
 
  private:
