@@ -107,7 +107,8 @@ int main(int argc, char** argv) {
   SystemLog systemLog;
   InMemoryPreferences preferences;
   HidrawAccelerometer sensor(tree.root());
-  RtAudioOutput audio;
+  QtMainQueue audioQueue;
+  RtAudioOutput audio(RtAudioOutput::System::alsa, audioQueue);
   RtMidiService midi;
   // No feed: the About screen's checks fail at once, without the network.
   QtHttpClient http;

@@ -11,9 +11,11 @@ packages=(
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   # platform layer
   qt6-base-dev
-  librtaudio-dev librtmidi-dev libasound2-dev libjack-jackd2-dev
-  # real audio and MIDI components for the tests
-  jackd2
+  librtaudio-dev librtmidi-dev libasound2-dev libjack-jackd2-dev libpipewire-0.3-dev libpulse-dev
+  # real audio and MIDI components for the tests: jackd; the private PipeWire session (pw-cli,
+  # pw-dump, pw-link come with pipewire-bin, pactl with pulseaudio-utils, its session bus with
+  # dbus-daemon); PulseAudio itself, which installs beside PipeWire
+  jackd2 pipewire pipewire-bin pipewire-pulse wireplumber pulseaudio pulseaudio-utils
   # tray application: Qt Quick and the QML modules the panel imports, the Inter faces, Wayland
   qt6-declarative-dev qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-controls
   qml6-module-qtquick-templates qml6-module-qtquick-layouts qml6-module-qtqml-workerscript

@@ -7,11 +7,12 @@
 
 #include "build_info.h"
 #include "platform/dbus_notifications.h"
+#include "platform/desktop_audio.h"
 #include "platform/hidraw_accelerometer.h"
 #include "platform/iio_accelerometer.h"
 #include "platform/qsettings_preferences.h"
 #include "platform/qt_http_client.h"
-#include "platform/rtaudio_output.h"
+#include "platform/qt_main_queue.h"
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
 #include "sensing/composite_accelerometer.h"
@@ -43,7 +44,9 @@ int main(int argc, char** argv) {
   HidrawAccelerometer hidraw;
   IioAccelerometer iio;
   CompositeAccelerometer accelerometer({&hidraw, &iio});
-  RtAudioOutput audio;
+  // The back ends' own main-thread work (a lost audio server, retries) runs on the Qt event loop.
+  QtMainQueue backEndQueue;
+  DesktopAudio audio(backEndQueue, systemLog);
   RtMidiService midi;
   QtHttpClient http;
   DBusNotifications userNotifications;
@@ -52,7 +55,7 @@ int main(int argc, char** argv) {
                     console,
                     systemLog,
                     accelerometer,
-                    audio,
+                    audio.output(),
                     midi,
                     http,
                     userNotifications,

@@ -27,9 +27,9 @@
 
 #include "app/coordinator.h"
 #include "app/notification_center.h"
+#include "platform/desktop_audio.h"
 #include "platform/qsettings_preferences.h"
 #include "platform/qt_main_queue.h"
-#include "platform/rtaudio_output.h"
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
 #include "sensing/recording.h"
@@ -208,8 +208,8 @@ int main(int argc, char** argv) {
   SystemLog systemLog;
   NullLog quiet;
   NoAudio noAudio;
-  std::optional<RtAudioOutput> realAudio;
-  if (options->audio) realAudio.emplace();
+  std::optional<DesktopAudio> realAudio;
+  if (options->audio) realAudio.emplace(realQueue, systemLog);
   NoMIDI noMidi;
   std::optional<RtMidiService> realMidi;
   if (options->midi) realMidi.emplace();
@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
 
   Coordinator coordinator(CoordinatorServices{
       preferences, queue, clock, console, options->audio || options->midi ? static_cast<LogSink&>(systemLog) : quiet,
-      sensor, realAudio ? static_cast<AudioOutput&>(*realAudio) : noAudio,
+      sensor, realAudio ? realAudio->output() : noAudio,
       realMidi ? static_cast<MIDIService&>(*realMidi) : noMidi, notifications});
   if (options->midi) coordinator.midiOutput().setEnabled(true);
   Subscription threshold;

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   QtMainQueue sensorQueue;
   SystemClock sensorClock;
   SwitchableSensor sensor(sensorQueue, sensorClock);
-  RtAudioOutput audio;
+  RtAudioOutput audio(RtAudioOutput::System::alsa, sensorQueue);
   RtMidiService midi;
   // No feed: every check fails at once; the update is handed over directly further down.
   QtHttpClient http;

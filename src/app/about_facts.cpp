@@ -1,5 +1,10 @@
 #include "app/about_facts.h"
 
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
 namespace thwacko {
 
 namespace {
@@ -9,12 +14,25 @@ std::string sensorText(std::optional<SensorIdentity::Kind> sensor) {
   return *sensor == SensorIdentity::Kind::hid ? "HID accelerometer" : "IIO accelerometer";
 }
 
+// The milliseconds with one decimal and a point whatever the locale: "PipeWire · 1.3 ms".
+std::string soundEngineText(std::string_view audioSystem, std::optional<double> latencySeconds) {
+  if (audioSystem.empty()) return "Unavailable";
+  std::string text(audioSystem);
+  if (!latencySeconds || !std::isfinite(*latencySeconds) || *latencySeconds < 0.0) return text;
+  std::array<char, 32> digits{};
+  const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), *latencySeconds * 1000.0,
+                                     std::chars_format::fixed, 1);
+  if (written.ec != std::errc()) return text;
+  return text + " · " + std::string(digits.data(), written.ptr) + " ms";
+}
+
 }  // namespace
 
-std::vector<AboutFact> aboutFacts(std::optional<SensorIdentity::Kind> sensor, std::string_view audioSystem) {
+std::vector<AboutFact> aboutFacts(std::optional<SensorIdentity::Kind> sensor, std::string_view audioSystem,
+                                  std::optional<double> latencySeconds) {
   return {{"Platform", "Linux"},
           {"Sensor", sensorText(sensor)},
-          {"Sound engine", audioSystem.empty() ? std::string("Unavailable") : std::string(audioSystem)},
+          {"Sound engine", soundEngineText(audioSystem, latencySeconds)},
           {"Privacy", "No data collected"}};
 }
 

@@ -19,8 +19,10 @@ struct AboutFact {
 
 // The facts the About screen states about this machine and program, in their order: the
 // platform, the accelerometer the last start found ("None found" when it found none), the audio
-// system the sound engine plays through ("Unavailable" when none) and the privacy promise. The
-// tap total follows them; the view formats it in the user's locale.
-std::vector<AboutFact> aboutFacts(std::optional<SensorIdentity::Kind> sensor, std::string_view audioSystem);
+// system the sound engine plays through ("Unavailable" when none) with the delay it reports
+// when it reports one ("PipeWire · 1.3 ms"), and the privacy promise. The tap total follows
+// them; the view formats it in the user's locale.
+std::vector<AboutFact> aboutFacts(std::optional<SensorIdentity::Kind> sensor, std::string_view audioSystem,
+                                  std::optional<double> latencySeconds = std::nullopt);
 
 }  // namespace thwacko

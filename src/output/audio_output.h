@@ -24,8 +24,10 @@ class AudioRenderer {
 class AudioOutput {
  public:
   // Told on the main thread: the running output lost its audio server (reason in plain words),
-  // and later that it plays again. The output reconnects by itself; neither is ever called
-  // before start() succeeded or after stop().
+  // and later that it plays again. An output that reconnects by itself tells both; a single
+  // back end tells the loss once, renders nothing more and waits for its owner to stop() and
+  // later start() it again. Neither is ever called before start() succeeded or after stop();
+  // the owner may stop() the output from within lost.
   struct Events {
     std::function<void(std::string_view reason)> lost;
     std::function<void()> restored;

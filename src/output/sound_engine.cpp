@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "support/preference_value.h"
 
@@ -44,7 +45,8 @@ SoundEngine::SoundEngine(AudioOutput& output, Preferences& preferences, LogSink&
       volume_(storedVolume(preferences)),
       voices_(synthesizeAll()),
       mixer_(voices_, mixerGain(volume_.get())) {
-  if (auto failure = output_.start(mixer_, {})) {
+  AudioOutput::Events events{[this](std::string_view) { lost_ = true; }, [this] { lost_ = false; }};
+  if (auto failure = output_.start(mixer_, std::move(events))) {
     log_.write("[SoundEngine] start failed: " + *failure);
     return;
   }
@@ -61,6 +63,7 @@ void SoundEngine::play(DrumSound sound, float velocity) {
     log_.write("[SoundEngine] play(" + std::string(rawValue(sound)) + ") skipped — not ready");
     return;
   }
+  if (lost_) return;
   mixer_.trigger(sound, gainForVelocity(velocity));
 }
 

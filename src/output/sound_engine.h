@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,9 @@ namespace thwacko {
 // Plays the nine drum voices through the audio output and keeps the master volume. Built once
 // at start: it synthesises the voices, reads the stored volume and starts the output; when the
 // output cannot start it logs why and stays not ready, and every hit is then skipped with a
-// line. Main thread only; the audio thread sees nothing but the mixer.
+// line. While the output has lost its audio server, hits are skipped silently (the output
+// logged the loss) until it tells that it plays again. Main thread only; the audio thread sees
+// nothing but the mixer.
 class SoundEngine {
  public:
   static constexpr std::string_view kVolumeKey = "thwacko.volume";
@@ -44,13 +47,16 @@ class SoundEngine {
   }
 
   bool isReady() const { return ready_; }
-  // The audio system the engine plays through ("JACK", "PulseAudio", "ALSA"); empty when the
-  // output could not start.
-  std::string apiName() const { return ready_ ? output_.apiName() : std::string(); }
+  // The audio system the engine plays through ("PipeWire", "JACK", "PulseAudio", "ALSA"), and
+  // the delay it reports; nothing while no sound can play.
+  std::string apiName() const { return playing() ? output_.apiName() : std::string(); }
+  std::optional<double> latencySeconds() const { return playing() ? output_.latencySeconds() : std::nullopt; }
   // The synthesised voice, exactly as it plays at velocity 1 and volume 1.
   const SampleBuffer& buffer(DrumSound sound) const { return voices_[index(sound)]; }
 
  private:
+  bool playing() const { return ready_ && !lost_; }
+
   AudioOutput& output_;
   Preferences& preferences_;
   LogSink& log_;
@@ -58,6 +64,7 @@ class SoundEngine {
   VoiceMixer::Voices voices_;
   VoiceMixer mixer_;
   bool ready_ = false;
+  bool lost_ = false;
 };
 
 }  // namespace thwacko

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <utility>
 
 namespace thwacko {
 namespace {
@@ -14,14 +15,14 @@ constexpr unsigned kMaxChannels = 2;
 
 }  // namespace
 
-RtAudioOutput::RtAudioOutput() = default;
+RtAudioOutput::RtAudioOutput(System system, MainQueue& queue) : system_(system), queue_(queue) {}
 
 RtAudioOutput::~RtAudioOutput() { stop(); }
 
-std::optional<std::string> RtAudioOutput::start(AudioRenderer& renderer, Events) {
+std::optional<std::string> RtAudioOutput::start(AudioRenderer& renderer, Events events) {
   stop();
   try {
-    audio_ = std::make_unique<RtAudio>();
+    audio_ = std::make_unique<RtAudio>(system_ == System::jack ? RtAudio::UNIX_JACK : RtAudio::LINUX_ALSA);
     audio_->showWarnings(false);
     RtAudio::StreamParameters parameters;
     parameters.deviceId = audio_->getDefaultOutputDevice();
@@ -41,10 +42,22 @@ std::optional<std::string> RtAudioOutput::start(AudioRenderer& renderer, Events)
     stop();
     return error.getMessage();
   }
+  events_ = std::move(events);
+  if (system_ == System::jack) watch();
   return std::nullopt;
 }
 
+void RtAudioOutput::watch() {
+  queue_.postAfter(kWatchSeconds, lifetime_.guard([this, generation = generation_] {
+    if (generation != generation_) return;
+    if (audio_->isStreamOpen()) return watch();
+    // Taken out first: the owner may stop this output from within the call.
+    if (events_.lost) std::exchange(events_.lost, nullptr)("the JACK server shut down");
+  }));
+}
+
 void RtAudioOutput::stop() {
+  ++generation_;
   if (audio_) {
     try {
       if (audio_->isStreamRunning()) audio_->stopStream();
@@ -55,22 +68,14 @@ void RtAudioOutput::stop() {
     audio_.reset();
   }
   renderer_ = nullptr;
+  events_ = {};
   channels_ = 0;
   periodFrames_ = 0;
 }
 
 std::string RtAudioOutput::apiName() const {
   if (!audio_) return {};
-  switch (audio_->getCurrentApi()) {
-    case RtAudio::UNIX_JACK:
-      return "JACK";
-    case RtAudio::LINUX_PULSE:
-      return "PulseAudio";
-    case RtAudio::LINUX_ALSA:
-      return "ALSA";
-    default:
-      return RtAudio::getApiDisplayName(audio_->getCurrentApi());
-  }
+  return system_ == System::jack ? "JACK" : "ALSA";
 }
 
 int RtAudioOutput::callback(void* output, void*, unsigned frames, double, unsigned, void* self) {

@@ -5,22 +5,28 @@
 #include <string>
 
 #include "output/audio_output.h"
+#include "support/lifetime.h"
+#include "support/main_queue.h"
 
 class RtAudio;
 
 namespace thwacko {
 
-// Audio output through RtAudio on the audio system RtAudio picks itself: JACK when a server
-// runs, else PulseAudio, else ALSA. The stream runs at 44100 Hz with 32-bit float samples on
-// the default output device (under ALSA the "default" PCM), one channel, or two with the mono
-// mix on both, and asks for the smallest period the device allows, down to 64 frames (about
-// 1.45 ms). Under JACK the client is named "thwacko" and its ports connect to the system's
-// playback ports; the server must run at 44100 Hz.
+// Audio output through RtAudio on the audio system its owner names: JACK, only when a server
+// already runs (RtAudio opens its clients without starting one), or ALSA on the "default" PCM.
+// The stream runs at 44100 Hz with 32-bit float samples on the default output device, one
+// channel, or two with the mono mix on both, and asks for the smallest period the device
+// allows, down to 64 frames (about 1.45 ms). Under JACK the client is named "thwacko", its
+// ports connect to the system's playback ports and the server must run at 44100 Hz.
+// When a JACK server shuts down, RtAudio closes the stream on a thread of its own and tells
+// nobody; a look on the main queue once a second notices and tells the loss once.
 class RtAudioOutput final : public AudioOutput {
  public:
+  enum class System { jack, alsa };
   static constexpr unsigned kPreferredPeriodFrames = 64;
+  static constexpr double kWatchSeconds = 1.0;
 
-  RtAudioOutput();
+  RtAudioOutput(System system, MainQueue& queue);
   ~RtAudioOutput() override;
   RtAudioOutput(const RtAudioOutput&) = delete;
   RtAudioOutput& operator=(const RtAudioOutput&) = delete;
@@ -36,11 +42,17 @@ class RtAudioOutput final : public AudioOutput {
  private:
   static int callback(void* output, void* input, unsigned frames, double streamTime, unsigned status,
                       void* self);
+  void watch();
 
+  System system_;
+  MainQueue& queue_;
   std::unique_ptr<RtAudio> audio_;
   AudioRenderer* renderer_ = nullptr;
+  Events events_;
   unsigned channels_ = 0;
   unsigned periodFrames_ = 0;
+  unsigned generation_ = 0;
+  Lifetime lifetime_;
 };
 
 }  // namespace thwacko

@@ -1,32 +1,13 @@
 #pragma once
 
-// Counts heap allocations and frees made on one thread while it watches. It replaces the global
-// operator new and delete, so exactly one source file of a program may include it.
+// The global operator new and delete that count for AllocationWatch. They replace the
+// program's own, so exactly one source file of a program may include this header; the others
+// include allocation_watch.h.
 
-#include <atomic>
-#include <cstddef>
 #include <cstdlib>
 #include <new>
 
-namespace thwacko::testing {
-
-inline thread_local bool tWatchingAllocations = false;
-inline std::atomic<std::size_t> gWatchedAllocations{0};
-inline std::atomic<std::size_t> gWatchedFrees{0};
-
-// While alive, every allocation and free on the constructing thread is counted.
-class AllocationWatch {
- public:
-  AllocationWatch() { tWatchingAllocations = true; }
-  ~AllocationWatch() { tWatchingAllocations = false; }
-  AllocationWatch(const AllocationWatch&) = delete;
-  AllocationWatch& operator=(const AllocationWatch&) = delete;
-};
-
-inline std::size_t watchedAllocations() { return gWatchedAllocations.load(); }
-inline std::size_t watchedFrees() { return gWatchedFrees.load(); }
-
-}  // namespace thwacko::testing
+#include "testing/allocation_watch.h"
 
 void* operator new(std::size_t size) {
   if (thwacko::testing::tWatchingAllocations) ++thwacko::testing::gWatchedAllocations;

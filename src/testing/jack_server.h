@@ -9,38 +9,39 @@
 
 namespace thwacko {
 
-// A private jackd on the dummy back end (44100 Hz, no real-time scheduling) under a name unique
-// to this test process. While it lives, every JACK client of this process, and every tool run
-// through runTool, talks to it and to no other server. Stopped when destroyed.
+// A private jackd on the dummy back end (44100 Hz, no real-time scheduling). While it lives,
+// every JACK client of this process, and every tool run through runTool, talks to it and to no
+// other server. Stopped when destroyed.
 // It runs synchronously (-S): on a loaded machine a client that misses its cycle delays the
 // cycle instead of having its output dropped, so tests see every buffer and MIDI message.
+// Its name comes from a small fixed set: JACK keeps a machine-wide table of eight servers and
+// frees the entry of a server that died without cleaning up only when one of the same name
+// starts again, so names unique to each process would fill the table for good.
 class JackServer {
  public:
-  explicit JackServer(const QString& name, int periodFrames = 64)
-      : name_(QStringLiteral("thwacko-%1-%2").arg(name).arg(QCoreApplication::applicationPid())) {
-    qputenv("JACK_DEFAULT_SERVER", name_.toUtf8());
+  explicit JackServer(const QString& name, int periodFrames = 64) {
     qputenv("JACK_NO_START_SERVER", "1");
     server_.setProcessChannelMode(QProcess::MergedChannels);
     server_.setStandardOutputFile(QProcess::nullDevice());
-    server_.start(QStringLiteral("jackd"),
-                  {QStringLiteral("-n"), name_, QStringLiteral("--no-realtime"), QStringLiteral("-S"),
-                   QStringLiteral("-d"), QStringLiteral("dummy"), QStringLiteral("-r"),
-                   QStringLiteral("44100"), QStringLiteral("-p"), QString::number(periodFrames)});
-    // jack_wait gives up at once when it reaches a server that is still setting up; ask again.
-    for (int attempt = 0; attempt < 3 && !started_ && server_.waitForStarted(5000); ++attempt) {
-      started_ = runTool({QStringLiteral("jack_wait"), QStringLiteral("-w"), QStringLiteral("-t"),
-                          QStringLiteral("10")}) == 0;
+    for (int slot = 0; slot < 4 && !started_; ++slot) {
+      name_ = QStringLiteral("thwacko-%1-%2").arg(name).arg(slot);
+      qputenv("JACK_DEFAULT_SERVER", name_.toUtf8());
+      server_.start(QStringLiteral("jackd"),
+                    {QStringLiteral("-n"), name_, QStringLiteral("--no-realtime"), QStringLiteral("-S"),
+                     QStringLiteral("-d"), QStringLiteral("dummy"), QStringLiteral("-r"),
+                     QStringLiteral("44100"), QStringLiteral("-p"), QString::number(periodFrames)});
+      // jack_wait gives up at once when it reaches a server that is still setting up; ask again.
+      for (int attempt = 0; attempt < 3 && !started_ && server_.waitForStarted(5000); ++attempt) {
+        started_ = runTool({QStringLiteral("jack_wait"), QStringLiteral("-w"), QStringLiteral("-t"),
+                            QStringLiteral("10")}) == 0;
+      }
+      // A server of that name that runs for another process answers too, while ours gives up.
+      if (started_ && server_.waitForFinished(200)) started_ = false;
+      if (!started_) stop();
     }
   }
 
-  ~JackServer() {
-    if (server_.state() == QProcess::NotRunning) return;
-    server_.terminate();
-    if (!server_.waitForFinished(5000)) {
-      server_.kill();
-      server_.waitForFinished(5000);
-    }
-  }
+  ~JackServer() { stop(); }
 
   JackServer(const JackServer&) = delete;
   JackServer& operator=(const JackServer&) = delete;
@@ -77,6 +78,15 @@ class JackServer {
   }
 
  private:
+  void stop() {
+    if (server_.state() == QProcess::NotRunning) return;
+    server_.terminate();
+    if (!server_.waitForFinished(5000)) {
+      server_.kill();
+      server_.waitForFinished(5000);
+    }
+  }
+
   QString name_;
   QProcess server_;
   bool started_ = false;

@@ -13,11 +13,13 @@ class PulledOutput final : public AudioOutput {
  public:
   std::optional<std::string> failure;
   AudioRenderer* renderer = nullptr;
+  Events events;
   int stops = 0;
 
-  std::optional<std::string> start(AudioRenderer& r, Events) override {
+  std::optional<std::string> start(AudioRenderer& r, Events e) override {
     if (failure) return failure;
     renderer = &r;
+    events = std::move(e);
     return std::nullopt;
   }
   void stop() override {

@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 
+#include "testing/allocation_counter.h"  // counts for the audio tests' allocation watches
+
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

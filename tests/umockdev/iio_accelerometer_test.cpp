@@ -91,7 +91,7 @@ TEST_P(BufferedIio, IsSetUpAndTimesEachSampleByItsStamp) {
       buffer,
       [&](const std::uint8_t* bytes, std::size_t length, Duration age) {
         times.push_back(clock.now() - age);
-        detector.handleReport(bytes, length);
+        detector.handleReport(bytes, length, times.back());
       },
       [&](std::string_view why) { losses.emplace_back(why); });
   for (const char* element : {"in_accel_x_en", "in_accel_y_en", "in_accel_z_en", "in_timestamp_en"})
