@@ -77,6 +77,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtquick, qml6-module-qtquick-window, qml6-module-qtquick-controls, \
 qml6-module-qtquick-templates, qml6-module-qtquick-shapes, qml6-module-qtqml-workerscript")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-inter, qt6-wayland")
+# thwacko-sensors --record describes the sensors with umockdev-record for a bug report.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "umockdev")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/data/deb/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

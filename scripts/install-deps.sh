@@ -11,7 +11,7 @@ packages=(
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   # platform layer
   qt6-base-dev
-  librtaudio-dev librtmidi-dev libasound2-dev libjack-jackd2-dev libpipewire-0.3-dev libpulse-dev
+  librtaudio-dev librtmidi-dev libasound2-dev libjack-jackd2-dev libpipewire-0.3-dev libpulse-dev libudev-dev
   # real audio and MIDI components for the tests: jackd; the private PipeWire session (pw-cli,
   # pw-dump, pw-link come with pipewire-bin, pactl with pulseaudio-utils, its session bus with
   # dbus-daemon); PulseAudio itself, which installs beside PipeWire

@@ -73,7 +73,8 @@ fi
 # Files where a Linux desktop and udev look for them.
 dpkg-deb --contents "$deb" | awk '{print $NF}' | sed 's|^\./|/|' >"$work/contents"
 expected=(
-  /usr/bin/thwacko /usr/bin/thwacko-record /usr/bin/thwacko-replay /usr/libexec/thwacko-sensor-id
+  /usr/bin/thwacko /usr/bin/thwacko-record /usr/bin/thwacko-replay /usr/bin/thwacko-sensors
+  /usr/libexec/thwacko-sensor-id
   /usr/share/applications/thwacko.desktop /usr/share/icons/hicolor/scalable/apps/thwacko.svg
   /usr/share/icons/hicolor/48x48/apps/thwacko.png /usr/share/icons/hicolor/128x128/apps/thwacko.png
   /usr/share/metainfo/thwacko.metainfo.xml /usr/lib/udev/rules.d/70-thwacko-sensor.rules

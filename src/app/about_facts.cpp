@@ -7,11 +7,26 @@
 
 namespace thwacko {
 
+std::string sensorKindName(SensorIdentity::Kind kind) {
+  switch (kind) {
+    case SensorIdentity::Kind::hid:
+      return "HID accelerometer";
+    case SensorIdentity::Kind::iio:
+      return "IIO accelerometer";
+    case SensorIdentity::Kind::evdev:
+      return "Input accelerometer";
+    case SensorIdentity::Kind::position:
+      return "Drive-protection sensor";
+  }
+  return "Accelerometer";
+}
+
 namespace {
 
-std::string sensorText(std::optional<SensorIdentity::Kind> sensor) {
+std::string sensorText(std::optional<SensorIdentity::Kind> sensor, std::string_view rate) {
   if (!sensor) return "None found";
-  return *sensor == SensorIdentity::Kind::hid ? "HID accelerometer" : "IIO accelerometer";
+  if (rate.empty() || rate == "?") return sensorKindName(*sensor);
+  return sensorKindName(*sensor) + " \u00B7 " + std::string(rate) + " Hz";
 }
 
 // The milliseconds with one decimal and a point whatever the locale: "PipeWire · 1.3 ms".
@@ -29,9 +44,9 @@ std::string soundEngineText(std::string_view audioSystem, std::optional<double> 
 }  // namespace
 
 std::vector<AboutFact> aboutFacts(std::optional<SensorIdentity::Kind> sensor, std::string_view audioSystem,
-                                  std::optional<double> latencySeconds) {
+                                  std::optional<double> latencySeconds, std::string_view sensorRate) {
   return {{"Platform", "Linux"},
-          {"Sensor", sensorText(sensor)},
+          {"Sensor", sensorText(sensor, sensorRate)},
           {"Sound engine", soundEngineText(audioSystem, latencySeconds)},
           {"Privacy", "No data collected"}};
 }

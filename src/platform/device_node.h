@@ -40,6 +40,8 @@ class DeviceNode {
     std::optional<std::string> lost;
   };
   Read read(std::span<std::uint8_t> buffer);
+  // The open descriptor, for the ioctls of a back end; -1 when closed.
+  int descriptor() const { return fd_; }
 
  private:
   int fd_ = -1;

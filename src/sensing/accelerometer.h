@@ -19,16 +19,18 @@ inline constexpr std::int64_t kAccelerometerUsagePage = 0xFF00;
 inline constexpr std::int64_t kAccelerometerUsage = 3;
 
 // What a candidate device says about itself. HID devices give the usage page and usage of their
-// first top-level collection, each only when present. IIO accelerometers are accelerometers by
-// kind: they carry the accelerometer's page and usage and are shown by name and frequency.
+// first top-level collection, each only when present. The other kinds (IIO accelerometers,
+// input-subsystem accelerometers, the sysfs `position` of drive-protection sensors) are
+// accelerometers by kind: they carry the accelerometer's page and usage and are shown by name
+// and frequency.
 struct SensorIdentity {
-  enum class Kind { hid, iio };
+  enum class Kind { hid, iio, evdev, position };
 
   Kind kind = Kind::hid;
   std::optional<std::int64_t> usagePage;
   std::optional<std::int64_t> usage;
-  std::string name;       // IIO only: the device's name
-  std::string frequency;  // IIO only: its sampling frequency in Hz, as the driver spells it
+  std::string name;       // not HID: the device's name
+  std::string frequency;  // not HID: its sample rate in Hz, as the driver spells it ("?" unknown)
 
   bool operator==(const SensorIdentity&) const = default;
 };

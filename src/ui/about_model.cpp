@@ -46,7 +46,8 @@ void AboutModel::openUpdate() { openURL(updater_.updateLink()); }
 void AboutModel::refreshFacts() {
   QVariantList facts;
   for (const AboutFact& fact :
-       aboutFacts(coordinator_.detector().foundSensorKind(), coordinator_.soundEngine().apiName()))
+       aboutFacts(coordinator_.detector().foundSensorKind(), coordinator_.soundEngine().apiName(),
+                  coordinator_.soundEngine().latencySeconds()))
     facts.append(row(toQString(fact.label), toQString(fact.value)));
   const auto total = static_cast<qlonglong>(preferences_.readInteger(Coordinator::kTotalTapCountKey));
   facts.append(row(QStringLiteral("Total taps"), QLocale().toString(total)));

@@ -9,10 +9,11 @@ Item {
     implicitHeight: Math.max(380, column.implicitHeight)
 
     readonly property var devices: [
-        { name: "Apple Silicon MacBook", note: "HID sensor", supported: true },
-        { name: "Laptop with IIO accelerometer", note: "100 Hz or faster", supported: true },
-        { name: "Desktop PC", note: "No accelerometer", supported: false },
-        { name: "Virtual machine", note: "No accelerometer", supported: false }
+        { name: "2-in-1 or laptop with IIO sensor", note: "IIO accelerometer", supported: true },
+        { name: "HP laptop with drive protection", note: "lis3lv02d", supported: true },
+        { name: "Older ThinkPad / Intel Mac", note: "hdaps / applesmc, slow", supported: true },
+        { name: "Apple Silicon MacBook", note: "Not exposed under Linux", supported: false },
+        { name: "Desktop PC / virtual machine", note: "No accelerometer", supported: false }
     ]
 
     Column {
