@@ -9,9 +9,12 @@
 // the next, so a replay is instant and its output the same on every run. Without --audio and
 // --midi no device is opened. Preferences come from FILE (the app's settings format, read
 // only: the replay never changes it) or start empty. RECORDING is read as the replay goes, so
-// it may be of any length, or a pipe that another program is still writing.
+// it may be of any length, or a pipe that another program is still writing. A WAV file (named
+// .wav, or any file with a RIFF header) is a microphone session: its audio runs through the
+// onset detector and the knocks it finds reach the detector as taps.
 #include <QCoreApplication>
 #include <QTimer>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -31,6 +34,8 @@
 #include "platform/system_log.h"
 #include "sensing/recording.h"
 #include "sensing/replay_accelerometer.h"
+#include "sensing/replay_microphone.h"
+#include "sensing/wav_reader.h"
 #include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
 
@@ -93,6 +98,17 @@ std::optional<std::string> notAFile(const std::string& path, std::string_view wh
   }
 }
 
+// A WAV file by its name or, for a file named otherwise, by its header (a pipe cannot be read twice).
+bool isWav(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".wav") return true;
+  if (!std::filesystem::is_regular_file(path)) return false;
+  char magic[4] = {};
+  std::ifstream(path, std::ios::binary).read(magic, sizeof magic);
+  return std::string_view(magic, sizeof magic) == "RIFF";
+}
+
 // Audio that goes nowhere: the engine runs, nothing is opened.
 class NoAudio final : public AudioOutput {
  public:
@@ -153,6 +169,10 @@ int main(int argc, char** argv) {
   if (const auto problem = notAFile(options->recording, "recording")) return fail(*problem);
   std::ifstream file(options->recording, std::ios::binary);
   if (!file) return fail(options->recording + ": " + std::strerror(errno));
+  const bool wav = isWav(options->recording);
+  std::optional<WavReader> audio;
+  if (wav) audio.emplace(file);
+  if (audio && audio->error()) return fail(options->recording + ": " + *audio->error());
   RecordingReader recording(file);
   const auto recordingError = [&] {
     const RecordingError& error = *recording.error();
@@ -160,8 +180,9 @@ int main(int argc, char** argv) {
     if (error.line > 0) where.append(":").append(std::to_string(error.line));
     return fail(where + ": " + error.message);
   };
+  const auto finished = [&] { return audio ? audio->finished() : recording.finished(); };
   // A file is checked whole before anything plays; a pipe only as it is replayed.
-  if (std::filesystem::is_regular_file(options->recording)) {
+  if (!wav && std::filesystem::is_regular_file(options->recording)) {
     while (recording.next()) {
     }
     if (recording.error()) return recordingError();
@@ -193,13 +214,25 @@ int main(int argc, char** argv) {
   std::optional<RtMidiService> realMidi;
   if (options->midi) realMidi.emplace();
   NotificationCenter notifications;
-  ReplayAccelerometer sensor(recording, queue, clock);
+  std::optional<ReplayAccelerometer> accelerometer;
+  std::optional<ReplayMicrophone> microphone;
+  if (audio)
+    microphone.emplace(*audio, queue, clock);
+  else
+    accelerometer.emplace(recording, queue, clock);
+  Accelerometer& sensor = audio ? static_cast<Accelerometer&>(*microphone) : *accelerometer;
 
   Coordinator coordinator(CoordinatorServices{
       preferences, queue, clock, console, options->audio || options->midi ? static_cast<LogSink&>(systemLog) : quiet,
       sensor, realAudio ? realAudio->output() : noAudio,
       realMidi ? static_cast<MIDIService&>(*realMidi) : noMidi, notifications});
   if (options->midi) coordinator.midiOutput().setEnabled(true);
+  Subscription threshold;
+  if (microphone) {
+    microphone->setThreshold(coordinator.detector().threshold());
+    threshold =
+        coordinator.detector().observeThreshold([&](const double& g) { microphone->setThreshold(g); });
+  }
 
   EntryPrinter printer(coordinator.log(), clock);
   auto printing = coordinator.log().observe([&] { printer.printNew(); });
@@ -210,14 +243,14 @@ int main(int argc, char** argv) {
   if (options->realtime) {
     QTimer ending;
     QObject::connect(&ending, &QTimer::timeout, &app, [&] {
-      if (!recording.finished()) return;
+      if (!finished()) return;
       ending.stop();
       realQueue.postAfter(kSettleSeconds, [] { QCoreApplication::quit(); });
     });
     ending.start(100);
     app.exec();
   } else {
-    while (!recording.finished() && virtualTime.pendingCount() > 0) virtualTime.advance(kSettleSeconds);
+    while (!finished() && virtualTime.pendingCount() > 0) virtualTime.advance(kSettleSeconds);
     virtualTime.advance(kSettleSeconds);
     // What was sent to real devices in no time needs a moment of real time to leave.
     if (options->audio || options->midi) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "common/test_signals.h"
 #include "common/wait_until.h"
 #include "sensing/recording.h"
 #include "sensing/sample_report.h"
@@ -94,6 +95,33 @@ TEST(ThwackoReplay, RefusesBadInputWithOneClearMessageAndReplaysNothing) {
   run = replay({QStringLiteral("--bogus"), kDemo});
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("usage: thwacko-replay"), std::string::npos);
+}
+
+// A stereo microphone session: two knocks, near the right and then near the left.
+TEST(ThwackoReplay, ReplaysAWavFileAsAMicrophoneSessionAndRefusesABrokenOne) {
+  using namespace thwacko::testing;
+  QTemporaryDir dir;
+  Channel left = silence(1.5), right = silence(1.5);
+  addKnock(right, 0.4, 1.0);
+  addKnock(left, 0.4 + 4 / kRate, 0.5);
+  addKnock(left, 0.9, 0.6);
+  addKnock(right, 0.9 + 4 / kRate, 0.3);
+  const QString wav = dir.filePath(QStringLiteral("knocks.wav")),
+                prefs = dir.filePath(QStringLiteral("lr.conf"));
+  std::ofstream(wav.toStdString(), std::ios::binary) << wavFile(1, 2, 24, pcm24({left, right}));
+  std::ofstream(prefs.toStdString()) << "[General]\nthwacko.mode.v2=experimentalLR\n";
+  ReplayRun run = replay({QStringLiteral("--prefs"), prefs, wav});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(count(run.out, "\tactionTriggered\t"), 2u) << run.out;
+  EXPECT_NE(run.out.find("\n0.405\tactionTriggered\tR Kick \u00B7 0.040g \u00B7 vel 40%\n"),
+            std::string::npos);
+  EXPECT_NE(run.out.find("\n0.907\tactionTriggered\tL Snare \u00B7 0.024g \u00B7 vel 21%\n"),
+            std::string::npos);
+
+  std::ofstream(wav.toStdString()) << std::string("RIFF\4\0\0\0WAVE", 12);
+  run = replay({wav});
+  EXPECT_EQ(std::pair(run.status, run.err),
+            std::pair(2, "thwacko-replay: " + wav.toStdString() + ": no fmt chunk\n"));
 }
 
 // A pipe is replayed as it is written: the first tap comes out while the writer still holds it
