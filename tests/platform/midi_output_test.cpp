@@ -158,7 +158,9 @@ TEST(RtMidiService, AKilledJackServerIsReportedOnceAndTheSourceComesBackWithIt) 
                                  QString::fromStdString(reader.port())}),
             0);
   midi.output.send(DrumSound::kick, 1.0f);
-  runInRealTime(midi.queue, std::chrono::milliseconds(200));
+  for (int wait = 0; wait < 20 && reader.count() == 0; ++wait) {
+    runInRealTime(midi.queue, std::chrono::milliseconds(100));
+  }
   ASSERT_GE(reader.count(), 1u);
   EXPECT_EQ(reader.message(0).bytes[0], 0x90);
 }
