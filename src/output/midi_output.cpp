@@ -41,10 +41,7 @@ MIDIOutput::MIDIOutput(MIDIService& service, Preferences& preferences, MainQueue
   setUpSource();
 }
 
-MIDIOutput::~MIDIOutput() {
-  if (sourceCreated_) service_.disposeSource();
-  if (clientCreated_) service_.disposeClient();
-}
+MIDIOutput::~MIDIOutput() { closeSource(); }
 
 void MIDIOutput::setEnabled(bool enabled) {
   isEnabled_.set(enabled);
@@ -52,14 +49,22 @@ void MIDIOutput::setEnabled(bool enabled) {
 }
 
 void MIDIOutput::setUpSource() {
-  if (const std::int32_t status = service_.createClient(kName); status != 0) {
-    log_.write("[MIDIOutput] MIDIClientCreate failed: " + std::to_string(status));
+  if (auto failure = openSource()) {
+    log_.write("[MIDIOutput] " + *failure);
     return;
+  }
+  isAvailable_.set(true);
+  log_.write("[MIDIOutput] virtual source ready");
+  watchLater();
+}
+
+std::optional<std::string> MIDIOutput::openSource() {
+  if (const std::int32_t status = service_.createClient(kName); status != 0) {
+    return "MIDIClientCreate failed: " + std::to_string(status);
   }
   clientCreated_ = true;
   if (const std::int32_t status = service_.createSource(kName); status != 0) {
-    log_.write("[MIDIOutput] MIDISourceCreate failed: " + std::to_string(status));
-    return;
+    return "MIDISourceCreate failed: " + std::to_string(status);
   }
   sourceCreated_ = true;
 
@@ -72,9 +77,37 @@ void MIDIOutput::setUpSource() {
     // When refused, the source keeps the identifier the service gave it.
     service_.setSourceUniqueID(static_cast<std::int32_t>(stored));
   }
+  return std::nullopt;
+}
 
-  isAvailable_.set(true);
-  log_.write("[MIDIOutput] virtual source ready");
+void MIDIOutput::closeSource() {
+  if (sourceCreated_) service_.disposeSource();
+  if (clientCreated_) service_.disposeClient();
+  sourceCreated_ = false;
+  clientCreated_ = false;
+}
+
+void MIDIOutput::watchLater() {
+  if (!service_.mayGoAway()) return;
+  queue_.postAfter(kWatchSeconds, lifetime_.guard([this] {
+    if (service_.answering()) return watchLater();
+    log_.write("[MIDIOutput] the MIDI service went away; setting the source up again when it answers");
+    isAvailable_.set(false);
+    closeSource();
+    reconnectLater();
+  }));
+}
+
+void MIDIOutput::reconnectLater() {
+  queue_.postAfter(kWatchSeconds, lifetime_.guard([this] {
+    if (!service_.answering() || openSource()) {
+      closeSource();
+      return reconnectLater();
+    }
+    isAvailable_.set(true);
+    log_.write("[MIDIOutput] virtual source ready again");
+    watchLater();
+  }));
 }
 
 void MIDIOutput::send(DrumSound sound, float velocity) {

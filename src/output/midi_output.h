@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "modes/drum_sound.h"
 #include "output/midi_service.h"
@@ -16,10 +18,14 @@ class Preferences;
 
 // The virtual MIDI source "thwacko": while switched on, every hit goes out as a Note On on
 // channel 1, followed 0.05 s later by its Note Off. The source is set up once at construction;
-// when that fails the output stays unavailable for the life of the process. Main thread only.
+// when that fails the output stays unavailable for the life of the process. When the service
+// behind a working source goes away (a JACK server stopped), the output says so once, drops
+// hits meanwhile and sets the source up again, with the same identity, as soon as the service
+// answers; it looks once a second. Main thread only.
 class MIDIOutput {
  public:
   static constexpr double kNoteLengthSeconds = 0.05;
+  static constexpr double kWatchSeconds = 1.0;
 
   MIDIOutput(MIDIService& service, Preferences& preferences, MainQueue& queue, LogSink& log);
   ~MIDIOutput();
@@ -45,6 +51,12 @@ class MIDIOutput {
 
  private:
   void setUpSource();
+  // Creates the client and the source and gives the source its identity; on failure, the
+  // diagnostic without its prefix.
+  std::optional<std::string> openSource();
+  void closeSource();
+  void watchLater();
+  void reconnectLater();
   void sendMessage(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
 
   MIDIService& service_;

@@ -26,6 +26,13 @@ class MIDIService {
   // to every reader of the source. Failures are not reported.
   virtual void send(std::uint32_t word) = 0;
 
+  // Whether the service behind the current client can go away while the source exists; only
+  // then is answering() worth asking.
+  virtual bool mayGoAway() const { return false; }
+  // Whether the service the last client went to answers, also after that client was disposed
+  // of. Cheap enough to ask once a second.
+  virtual bool answering() const { return true; }
+
   virtual void disposeSource() = 0;
   virtual void disposeClient() = 0;
 };

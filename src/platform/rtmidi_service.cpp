@@ -1,9 +1,16 @@
 #include "platform/rtmidi_service.h"
 
 #include <RtMidi.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <utility>
 
@@ -40,6 +47,16 @@ std::int32_t uniqueIDForPortName(std::string_view fullName) {
   return static_cast<std::int32_t>(hash);
 }
 
+// Where jackd listens for its clients: "/dev/shm/jack_<server>_<uid>_0", the server being
+// the one libjack picks. Empty when no such socket exists (another JACK, such as PipeWire's).
+std::string jackServerSocket() {
+  const char* server = std::getenv("JACK_DEFAULT_SERVER");
+  const std::string path = "/dev/shm/jack_" + std::string(server && *server ? server : "default") + "_" +
+                           std::to_string(getuid()) + "_0";
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && S_ISSOCK(status.st_mode) ? path : std::string();
+}
+
 }  // namespace
 
 RtMidiService::RtMidiService(std::vector<Api> order) : order_(std::move(order)) {}
@@ -54,6 +71,7 @@ std::int32_t RtMidiService::createClient(std::string_view name) {
     out_ = openClient(api == Api::alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK, clientName_, errorRaised_);
     if (out_) {
       api_ = api;
+      serverSocket_ = api == Api::jack ? jackServerSocket() : std::string();
       return 0;
     }
   }
@@ -87,6 +105,21 @@ void RtMidiService::send(std::uint32_t word) {
                                                 static_cast<unsigned char>(word)};
   // Failures go to the error callback, which ignores them.
   out_->sendMessage(message.data(), message.size());
+}
+
+bool RtMidiService::answering() const {
+  if (serverSocket_.empty()) return true;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (serverSocket_.size() >= sizeof(address.sun_path)) return true;
+  std::memcpy(address.sun_path, serverSocket_.c_str(), serverSocket_.size() + 1);
+  // Without blocking: a server too busy to take the connection at once still answers.
+  const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (probe < 0) return true;  // no verdict; ask again later
+  const bool answered = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 ||
+                        errno == EAGAIN || errno == EINPROGRESS;
+  close(probe);
+  return answered;
 }
 
 void RtMidiService::disposeSource() {

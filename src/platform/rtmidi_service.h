@@ -40,6 +40,11 @@ class RtMidiService final : public MIDIService {
   bool setSourceUniqueID(std::int32_t id) override;
   // Sends the word's status and two data bytes as one three-byte message.
   void send(std::uint32_t word) override;
+  // True on a JACK server that can be watched: jackd's own, found by its request socket.
+  bool mayGoAway() const override { return !serverSocket_.empty(); }
+  // Whether that socket still takes a connection: far cheaper than opening a client, and no
+  // other program sees it.
+  bool answering() const override;
   void disposeSource() override;
   void disposeClient() override;
 
@@ -53,6 +58,9 @@ class RtMidiService final : public MIDIService {
   std::string clientName_;
   std::string sourceName_;
   bool hasSource_ = false;
+  // The request socket of the JACK server the last client went to; empty when that was not
+  // jackd. Kept after the client is disposed of, to know when to try again.
+  std::string serverSocket_;
   // Set by RtMidi's error callback; RtMidi reports some failures only that way.
   bool errorRaised_ = false;
 };

@@ -24,20 +24,7 @@ class JackServer {
     server_.setProcessChannelMode(QProcess::MergedChannels);
     server_.setStandardOutputFile(QProcess::nullDevice());
     for (int slot = 0; slot < 4 && !started_; ++slot) {
-      name_ = QStringLiteral("thwacko-%1-%2").arg(name).arg(slot);
-      qputenv("JACK_DEFAULT_SERVER", name_.toUtf8());
-      server_.start(QStringLiteral("jackd"),
-                    {QStringLiteral("-n"), name_, QStringLiteral("--no-realtime"), QStringLiteral("-S"),
-                     QStringLiteral("-d"), QStringLiteral("dummy"), QStringLiteral("-r"),
-                     QStringLiteral("44100"), QStringLiteral("-p"), QString::number(periodFrames)});
-      // jack_wait gives up at once when it reaches a server that is still setting up; ask again.
-      for (int attempt = 0; attempt < 3 && !started_ && server_.waitForStarted(5000); ++attempt) {
-        started_ = runTool({QStringLiteral("jack_wait"), QStringLiteral("-w"), QStringLiteral("-t"),
-                            QStringLiteral("10")}) == 0;
-      }
-      // A server of that name that runs for another process answers too, while ours gives up.
-      if (started_ && server_.waitForFinished(200)) started_ = false;
-      if (!started_) stop();
+      started_ = startAs(QStringLiteral("thwacko-%1-%2").arg(name).arg(slot), periodFrames);
     }
   }
 
@@ -47,6 +34,15 @@ class JackServer {
   JackServer& operator=(const JackServer&) = delete;
 
   bool started() const { return started_; }
+
+  // Kills the server as a crash would, leaving what it had on the machine behind.
+  void kill() {
+    server_.kill();
+    server_.waitForFinished(5000);
+    started_ = false;
+  }
+  // Starts a killed server again under the same name.
+  bool restart(int periodFrames = 64) { return started_ = startAs(name_, periodFrames); }
   const QString& name() const { return name_; }
 
   // Runs a JACK tool (jack_connect, jack_lsp, ...) against the current server and gives its
@@ -78,6 +74,25 @@ class JackServer {
   }
 
  private:
+  bool startAs(const QString& name, int periodFrames) {
+    name_ = name;
+    qputenv("JACK_DEFAULT_SERVER", name_.toUtf8());
+    server_.start(QStringLiteral("jackd"),
+                  {QStringLiteral("-n"), name_, QStringLiteral("--no-realtime"), QStringLiteral("-S"),
+                   QStringLiteral("-d"), QStringLiteral("dummy"), QStringLiteral("-r"),
+                   QStringLiteral("44100"), QStringLiteral("-p"), QString::number(periodFrames)});
+    bool answered = false;
+    // jack_wait gives up at once when it reaches a server that is still setting up; ask again.
+    for (int attempt = 0; attempt < 3 && !answered && server_.waitForStarted(5000); ++attempt) {
+      answered = runTool({QStringLiteral("jack_wait"), QStringLiteral("-w"), QStringLiteral("-t"),
+                          QStringLiteral("10")}) == 0;
+    }
+    // A server of that name that runs for another process answers too, while ours gives up.
+    if (answered && server_.waitForFinished(200)) answered = false;
+    if (!answered) stop();
+    return answered;
+  }
+
   void stop() {
     if (server_.state() == QProcess::NotRunning) return;
     server_.terminate();

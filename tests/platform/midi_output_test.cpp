@@ -128,5 +128,42 @@ TEST(RtMidiService, AJackReaderGetsEachNoteOnAndItsNoteOffFiftyMillisecondsLater
   EXPECT_NEAR(spacings[spacings.size() / 2], MIDIOutput::kNoteLengthSeconds * 1e6, 2 * kPeriodMicroseconds);
 }
 
+TEST(RtMidiService, AKilledJackServerIsReportedOnceAndTheSourceComesBackWithIt) {
+  JackServer server(QStringLiteral("midi-restart"));
+  ASSERT_TRUE(server.started());
+  RtMidiService service({Api::jack});
+  OutputFixture midi(service);
+  ASSERT_TRUE(midi.output.isAvailable());
+
+  server.kill();
+  runInRealTime(midi.queue, std::chrono::milliseconds(1500));
+  EXPECT_FALSE(midi.output.isAvailable());
+  midi.output.send(DrumSound::snare, 1.0f);
+  runInRealTime(midi.queue, std::chrono::milliseconds(1500));
+  ASSERT_EQ(midi.log.lines.size(), 2u);
+  EXPECT_TRUE(midi.log.lines[1].starts_with("[MIDIOutput] the MIDI service went away")) << midi.log.lines[1];
+
+  ASSERT_TRUE(server.restart());
+  for (int second = 0; second < 10 && !midi.output.isAvailable(); ++second) {
+    runInRealTime(midi.queue, std::chrono::milliseconds(1000));
+  }
+  ASSERT_TRUE(midi.output.isAvailable());
+  EXPECT_EQ(midi.log.lines.back(), "[MIDIOutput] virtual source ready again");
+  EXPECT_EQ(midi.log.lines.size(), 3u);
+  EXPECT_EQ(service.sourceUniqueID(), midi.preferences.readInteger("midiSourceUniqueID"));
+
+  JackMidiReader reader("reader");
+  ASSERT_FALSE(reader.port().empty());
+  ASSERT_EQ(JackServer::runTool({QStringLiteral("jack_connect"), QStringLiteral("thwacko:thwacko"),
+                                 QString::fromStdString(reader.port())}),
+            0);
+  midi.output.send(DrumSound::kick, 1.0f);
+  for (int wait = 0; wait < 20 && reader.count() == 0; ++wait) {
+    runInRealTime(midi.queue, std::chrono::milliseconds(100));
+  }
+  ASSERT_GE(reader.count(), 1u);
+  EXPECT_EQ(reader.message(0).bytes[0], 0x90);
+}
+
 }  // namespace
 }  // namespace thwacko
