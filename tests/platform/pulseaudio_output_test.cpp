@@ -38,6 +38,7 @@ struct DesktopOnPulseAudio : ::testing::Test {
     ASSERT_TRUE(file.open());
     QProcess parec;
     parec.setStandardOutputFile(file.fileName());
+    // In short fragments: PipeWire's server otherwise hands a recording over two seconds at a time.
     parec.start(QStringLiteral("parec"),
                 (QStringLiteral("-d ") + monitor +
                  QStringLiteral(" --latency-msec=10 --raw --format=float32le --rate=44100 --channels=2"))
