@@ -167,6 +167,16 @@ void PulseAudioOutput::failed(const char* reason) {
 
 void PulseAudioOutput::onWrite(pa_stream* stream, std::size_t bytes, void* self) {
   auto& output = *static_cast<PulseAudioOutput*>(self);
+  // A server may grant a target length far longer than asked: PipeWire's keeps three of its
+  // periods of at least 256/48000 s, over 16 ms. Only the target is kept queued, or one server
+  // period and one of ours when its periods are longer; what is asked beyond that stays unwritten
+  // (queued is the target length less what is asked).
+  if (const pa_buffer_attr* buffer = pa_stream_get_buffer_attr(stream)) {
+    const std::size_t kept =
+        std::max<std::size_t>(kTargetFrames, buffer->minreq / kFrameBytes + kPeriodFrames) * kFrameBytes;
+    const std::size_t beyond = buffer->tlength > kept ? buffer->tlength - kept : 0;
+    bytes = bytes > beyond ? bytes - beyond : 0;
+  }
   while (bytes >= kFrameBytes) {
     void* data = nullptr;
     std::size_t size = bytes;
