@@ -99,8 +99,10 @@ TEST_F(DesktopOnPulseAudio, PlaysThroughPipeWiresPulseAudioServer) {
   ASSERT_EQ(engine->apiName(), "PulseAudio") << log.lines.front();
   expectKickAndSnare(QString::fromUtf8(testing::PipeWireSession::kSink) + QStringLiteral(".monitor"));
   // Read once the stream has played a while: its first report still counts the initial fill.
+  // pipewire-pulse keeps three of its own periods queued whatever a client asks (about 7 ms
+  // here, up to 20 ms on a loaded machine); without a latency target it is about 100 ms.
   ASSERT_TRUE(engine->latencySeconds().has_value());
-  EXPECT_LT(*engine->latencySeconds(), 2 * PulseAudioOutput::kTargetFrames / 44100.0);
+  EXPECT_LT(*engine->latencySeconds(), 0.030);
 }
 
 TEST_F(DesktopOnPulseAudio, AKilledServerIsLoggedOnceAndPlaysAgainOnceItIsBack) {

@@ -27,8 +27,9 @@ namespace thwacko {
 namespace {
 
 const std::string kData = THWACKO_UMOCKDEV_DATA;
-// How late a tap may be heard after its jolt: a poll, the main loop, a busy machine.
-constexpr Duration kLatestTap = std::chrono::milliseconds(200);
+// How late a tap may be heard after its jolt: a poll, the main loop, and a reader thread that a
+// busy machine holds up (0.24 s seen with two CPU hogs); the next jolt waits for this tap.
+constexpr Duration kLatestTap = std::chrono::milliseconds(500);
 
 class SensorDeviceTest : public ::testing::Test {
  protected:
