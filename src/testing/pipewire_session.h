@@ -66,7 +66,13 @@ class PipeWireSession {
     daemons_[1].start(QStringLiteral("wireplumber"), {});
     daemons_[2].start(QStringLiteral("pipewire-pulse"), {});
     QString sink;
-    return poll("pipewire-pulse", answers({QStringLiteral("pactl"), QStringLiteral("info")})) &&
+    // A pipewire-pulse that has ended meanwhile is started again (on a machine under two CPU
+    // hogs one failed to answer within ten seconds, once in about forty runs).
+    const auto pulseAnswers = [&] {
+      if (daemons_[2].state() == QProcess::NotRunning) daemons_[2].start(QStringLiteral("pipewire-pulse"), {});
+      return run({QStringLiteral("pactl"), QStringLiteral("info")}) == 0;
+    };
+    return poll("pipewire-pulse", pulseAnswers) &&
            poll("the null sink",
                 answers({QStringLiteral("pactl"), QStringLiteral("load-module"),
                          QStringLiteral("module-null-sink"), QStringLiteral("sink_name=") + kSink})) &&
