@@ -17,7 +17,10 @@ constexpr double kRate = 48000;
 constexpr std::size_t kPeriod = 128;
 
 struct Counting final : OnsetDetector::Sink {
-  void onset(const Onset&) noexcept override { ++count; }
+  bool onset(const Onset&) noexcept override {
+    ++count;
+    return true;
+  }
   std::uint64_t count = 0;
 };
 

@@ -44,6 +44,8 @@ const char* interfaceName(SensorIdentity::Kind kind) {
       return "evdev";
     case SensorIdentity::Kind::position:
       return "sysfs position";
+    case SensorIdentity::Kind::microphone:
+      return "audio capture";
   }
   return "?";
 }

@@ -17,6 +17,8 @@ std::string sensorKindName(SensorIdentity::Kind kind) {
       return "Input accelerometer";
     case SensorIdentity::Kind::position:
       return "Drive-protection sensor";
+    case SensorIdentity::Kind::microphone:
+      return "Microphone";
   }
   return "Accelerometer";
 }

@@ -20,17 +20,18 @@ inline constexpr std::int64_t kAccelerometerUsage = 3;
 
 // What a candidate device says about itself. HID devices give the usage page and usage of their
 // first top-level collection, each only when present. The other kinds (IIO accelerometers,
-// input-subsystem accelerometers, the sysfs `position` of drive-protection sensors) are
-// accelerometers by kind: they carry the accelerometer's page and usage and are shown by name
-// and frequency.
+// input-subsystem accelerometers, the sysfs `position` of drive-protection sensors, and the
+// microphone, which stands in for one) are accelerometers by kind: they carry the
+// accelerometer's page and usage and are shown by name and frequency.
 struct SensorIdentity {
-  enum class Kind { hid, iio, evdev, position };
+  enum class Kind { hid, iio, evdev, position, microphone };
 
   Kind kind = Kind::hid;
   std::optional<std::int64_t> usagePage;
   std::optional<std::int64_t> usage;
   std::string name;       // not HID: the device's name
   std::string frequency;  // not HID: its sample rate in Hz, as the driver spells it ("?" unknown)
+  int channels = 0;       // a microphone: how many channels it captures (2 or more give sides)
 
   bool operator==(const SensorIdentity&) const = default;
 };

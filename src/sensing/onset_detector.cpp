@@ -74,8 +74,8 @@ void OnsetDetector::reset() noexcept {
   frame_ = 0;
   envelope_ = 0;
   floor_ = kFloorMinimum;
-  wasAbove_ = pending_ = anyOnset_ = false;
-  start_ = 0;
+  wasAbove_ = pending_ = anyCounted_ = false;
+  start_ = counted_ = 0;
   peak_ = 0;
 }
 
@@ -116,11 +116,14 @@ void OnsetDetector::process(std::span<const float> interleaved, Sink& sink) noex
       peak_ = std::max(peak_, envelope_);
       if (frame_ - start_ >= peakWindow_) {
         pending_ = false;
-        sink.onset(finish());
+        if (sink.onset(finish())) {
+          anyCounted_ = true;
+          counted_ = start_;
+        }
       }
     }
-    if (!pending_ && above && !wasAbove_ && (!anyOnset_ || frame_ - start_ >= debounce_)) {
-      pending_ = anyOnset_ = true;
+    if (!pending_ && above && !wasAbove_ && (!anyCounted_ || frame_ - counted_ >= debounce_)) {
+      pending_ = true;
       start_ = frame_;
       peak_ = envelope_;
     }

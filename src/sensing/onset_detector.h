@@ -25,7 +25,8 @@ struct Onset {
 // channel is high-passed at 1 kHz (room rumble and voice fundamentals go), their mean energy is
 // smoothed into a 1 ms envelope, and an onset starts where the envelope rises above the
 // threshold level and 15 dB above an adaptive noise floor, at least 0.1 s after the previous
-// onset started. Its level is the envelope's peak over the next 5 ms, after which it is reported.
+// onset that counted started. Its level is the envelope's peak over the next 5 ms, after which
+// it is reported.
 // The floor follows the envelope up by at most 100 dB/s and down within about 0.1 s: it keeps
 // up with room noise and with the syllables of speech, but not with a knock's sub-millisecond
 // rise.
@@ -37,8 +38,10 @@ class OnsetDetector {
   class Sink {
    public:
     virtual ~Sink() = default;
-    // Called from inside process(), on the capturing thread.
-    virtual void onset(const Onset& onset) noexcept = 0;
+    // Called from inside process(), on the capturing thread. Returns whether the onset counts:
+    // one that does not (an echo of thwacko's own sound, a knock below what the caller takes)
+    // does not hold off the next one for the debounce interval.
+    virtual bool onset(const Onset& onset) noexcept = 0;
   };
 
   // `sampleRate` in Hz, above 0; `channels` of at least 1 (with two or more, the first two give
@@ -87,8 +90,9 @@ class OnsetDetector {
   float floor_ = 0;     // mean square
   bool wasAbove_ = false;
   bool pending_ = false;
-  bool anyOnset_ = false;
-  std::uint64_t start_ = 0;  // the crossing of the pending or the last onset
+  bool anyCounted_ = false;
+  std::uint64_t start_ = 0;    // the crossing of the pending or the last onset
+  std::uint64_t counted_ = 0;  // the crossing of the last onset that counted
   float peak_ = 0;           // mean square
 };
 

@@ -82,7 +82,7 @@ class ReplayMicrophoneDevice final : public AccelerometerDevice, private OnsetDe
 
   // Each sample in a task of its own, so that a handler that stops delivery or destroys this
   // device stops the rest.
-  void onset(const Onset& onset) noexcept override {
+  bool onset(const Onset& onset) noexcept override {
     const WallTime time = frameTime(onset.frame);
     for (const OnsetSample& sample : onsetSamples(onset))
       playback_->mainQueue.post(guarded([this, report = encodeSampleReport(sample.sample),
@@ -90,6 +90,7 @@ class ReplayMicrophoneDevice final : public AccelerometerDevice, private OnsetDe
         std::memcpy(buffer_.data(), report.data(), std::min(report.size(), buffer_.size()));
         onReport_(buffer_.data(), std::min(report.size(), buffer_.size()), playback_->clock.now() - taken);
       }));
+    return true;
   }
 
   Playback playback_;

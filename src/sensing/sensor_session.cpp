@@ -110,6 +110,10 @@ void SensorSession::logCandidate(const SensorIdentity& identity) {
     case SensorIdentity::Kind::position:
       log_.write("[TapDetector] Position sensor: " + identity.name + " (" + identity.frequency + " Hz)");
       return;
+    case SensorIdentity::Kind::microphone:
+      log_.write("[TapDetector] Microphone: " + identity.name + " (" + identity.frequency + " Hz, " +
+                 std::to_string(identity.channels) + (identity.channels == 1 ? " channel)" : " channels)"));
+      return;
   }
   std::string text = "[TapDetector] SPU device: page=";
   if (identity.usagePage) {

@@ -14,7 +14,10 @@ namespace {
 using namespace thwacko::testing;
 
 struct Collected final : OnsetDetector::Sink {
-  void onset(const Onset& found) noexcept override { onsets.push_back(found); }
+  bool onset(const Onset& found) noexcept override {
+    onsets.push_back(found);
+    return true;
+  }
   std::vector<Onset> onsets;
 };
 
