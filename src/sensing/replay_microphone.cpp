@@ -108,7 +108,12 @@ class ReplayMicrophoneCandidate final : public SensorCandidate {
   explicit ReplayMicrophoneCandidate(Playback playback) : playback_(std::move(playback)) {}
 
   SensorIdentity identify() override {
-    return SensorIdentity{SensorIdentity::Kind::hid, kAccelerometerUsagePage, kAccelerometerUsage, {}, {}};
+    return SensorIdentity{SensorIdentity::Kind::microphone,
+                          kAccelerometerUsagePage,
+                          kAccelerometerUsage,
+                          "recording",
+                          std::to_string(playback_->wav.sampleRate()),
+                          static_cast<int>(playback_->detector.channels())};
   }
   std::unique_ptr<AccelerometerDevice> createDevice() override {
     return std::make_unique<ReplayMicrophoneDevice>(playback_);
