@@ -9,6 +9,7 @@
 #include "output/audio_output.h"
 #include "output/drum_synth.h"
 #include "output/voice_mixer.h"
+#include "sensing/played_sound.h"
 #include "support/log_sink.h"
 #include "support/observable.h"
 #include "support/preferences.h"
@@ -51,6 +52,8 @@ class SoundEngine {
   // the delay it reports; nothing while no sound can play.
   std::string apiName() const { return playing() ? output_.apiName() : std::string(); }
   std::optional<double> latencySeconds() const { return playing() ? output_.latencySeconds() : std::nullopt; }
+  // What the engine has played and when, for the microphone's side to tell it from a knock.
+  const PlayedSound& playedSound() const { return played_; }
   // The synthesised voice, exactly as it plays at velocity 1 and volume 1.
   const SampleBuffer& buffer(DrumSound sound) const { return voices_[index(sound)]; }
 
@@ -62,6 +65,7 @@ class SoundEngine {
   LogSink& log_;
   Observable<float> volume_;
   VoiceMixer::Voices voices_;
+  PlayedSound played_{kSampleRate};
   VoiceMixer mixer_;
   bool ready_ = false;
   bool lost_ = false;

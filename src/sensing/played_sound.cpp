@@ -1,0 +1,83 @@
+#include "sensing/played_sound.h"
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <cmath>
+
+#include "sensing/onset_detector.h"
+
+namespace thwacko {
+namespace {
+
+constexpr int kTimeShift = 14;
+constexpr int kTimeBits = 40;
+constexpr std::uint64_t kTimeMask = (std::uint64_t{1} << kTimeBits) - 1;
+
+// A packed time's distance from `ns` in time units, modulo the packed range.
+std::int64_t unitsAfter(std::uint64_t packedUnits, std::int64_t ns) {
+  const std::uint64_t difference = (packedUnits - (static_cast<std::uint64_t>(ns) >> kTimeShift)) & kTimeMask;
+  return static_cast<std::int64_t>(difference << (64 - kTimeBits)) >> (64 - kTimeBits);
+}
+
+}  // namespace
+
+std::int64_t PlayedSound::monotonicNs() noexcept {
+  // libstdc++'s steady clock is CLOCK_MONOTONIC.
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+PlayedSound::PlayedSound(double sampleRate, MonotonicClock clock)
+    : sampleRate_(sampleRate),
+      clock_(clock),
+      blockNs_(std::llround(kBlockFrames * 1e9 / sampleRate)),
+      filter_(sampleRate, OnsetDetector::kHighPassHz),
+      envelopeCoefficient_(
+          static_cast<float>(1 - std::exp(-1 / (OnsetDetector::kEnvelopeSeconds * sampleRate)))) {}
+
+void PlayedSound::setOutputLatency(double seconds) noexcept {
+  if (std::isfinite(seconds) && seconds >= 0 && seconds < 10)
+    latencyNs_.store(std::llround(seconds * 1e9), std::memory_order_relaxed);
+}
+
+std::uint64_t PlayedSound::pack(std::int64_t speakerNs, float level) noexcept {
+  return ((static_cast<std::uint64_t>(speakerNs) >> kTimeShift) & kTimeMask) << 24 |
+         std::bit_cast<std::uint32_t>(level) >> 8;
+}
+
+void PlayedSound::write(std::span<const float> mono) noexcept {
+  const std::int64_t speakerNs = clock_() + latencyNs_.load(std::memory_order_relaxed);
+  std::uint64_t written = written_.load(std::memory_order_relaxed);
+  for (std::size_t first = 0; first < mono.size(); first += kBlockFrames) {
+    float peak = 0;
+    for (const float sample : mono.subspan(first, std::min(kBlockFrames, mono.size() - first))) {
+      const float y = filter_.process(sample);
+      envelope_ += envelopeCoefficient_ * (y * y - envelope_);
+      peak = std::max(peak, envelope_);
+    }
+    const auto offsetNs = std::llround(static_cast<double>(first) * 1e9 / sampleRate_);
+    blocks_[written % kBlocks].store(pack(speakerNs + offsetNs, std::sqrt(2 * peak)),
+                                     std::memory_order_relaxed);
+    written_.store(++written, std::memory_order_release);
+  }
+}
+
+float PlayedSound::loudest(std::int64_t fromNs, std::int64_t toNs) const noexcept {
+  const std::uint64_t written = written_.load(std::memory_order_acquire);
+  const std::int64_t spanUnits = (toNs >> kTimeShift) - (fromNs >> kTimeShift);
+  const std::int64_t blockUnits = (blockNs_ >> kTimeShift) + 1;
+  float loudest = 0;
+  // From the newest block back to the first that ended before the window.
+  for (std::uint64_t n = written; n > 0 && written - n < kBlocks; --n) {
+    const std::uint64_t block = blocks_[(n - 1) % kBlocks].load(std::memory_order_relaxed);
+    const std::int64_t start = unitsAfter(block >> 24, fromNs);
+    if (start + blockUnits < 0) break;
+    if (start <= spanUnits)
+      loudest = std::max(loudest, std::bit_cast<float>(static_cast<std::uint32_t>(block << 8)));
+  }
+  return loudest;
+}
+
+}  // namespace thwacko
