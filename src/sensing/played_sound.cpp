@@ -13,6 +13,9 @@ namespace {
 constexpr int kTimeShift = 14;
 constexpr int kTimeBits = 40;
 constexpr std::uint64_t kTimeMask = (std::uint64_t{1} << kTimeBits) - 1;
+// -120 dB: below it, digital silence is recorded as silence without filtering. Left to decay,
+// the filter and the envelope would sink into denormal numbers, many times slower to compute.
+constexpr float kSilentEnergy = 1e-12f;
 
 // A packed time's distance from `ns` in time units, modulo the packed range.
 std::int64_t unitsAfter(std::uint64_t packedUnits, std::int64_t ns) {
@@ -51,11 +54,18 @@ void PlayedSound::write(std::span<const float> mono) noexcept {
   const std::int64_t speakerNs = clock_() + latencyNs_.load(std::memory_order_relaxed);
   std::uint64_t written = written_.load(std::memory_order_relaxed);
   for (std::size_t first = 0; first < mono.size(); first += kBlockFrames) {
+    const auto block = mono.subspan(first, std::min(kBlockFrames, mono.size() - first));
     float peak = 0;
-    for (const float sample : mono.subspan(first, std::min(kBlockFrames, mono.size() - first))) {
-      const float y = filter_.process(sample);
-      envelope_ += envelopeCoefficient_ * (y * y - envelope_);
-      peak = std::max(peak, envelope_);
+    if (envelope_ < kSilentEnergy &&
+        std::all_of(block.begin(), block.end(), [](float x) { return x == 0; })) {
+      filter_.reset();
+      envelope_ = 0;
+    } else {
+      for (const float sample : block) {
+        const float y = filter_.process(sample);
+        envelope_ += envelopeCoefficient_ * (y * y - envelope_);
+        peak = std::max(peak, envelope_);
+      }
     }
     const auto offsetNs = std::llround(static_cast<double>(first) * 1e9 / sampleRate_);
     blocks_[written % kBlocks].store(pack(speakerNs + offsetNs, std::sqrt(2 * peak)),
