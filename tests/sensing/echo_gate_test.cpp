@@ -34,10 +34,10 @@ int echoedHit(const Onset& onset) {
   return since >= 0 && std::fmod(since, 0.3) < 0.005 ? static_cast<int>(since / 0.3) : -1;
 }
 
-// 100 hits through the real voices at six velocities and four master volumes, rendered in 128-frame
-// periods taken at the microphone's rate (the voices a little higher), so that their echo is the
-// mix 77 ms later: 3 ms less than the output reports. The echo comes back at the level
-// played, times `raised` from hit 50 on, in room noise and with the knocks (time, amplitude).
+// 100 hits through the real voices, 0.3 s apart, at six velocities and four master volumes,
+// rendered in 128-frame periods at the microphone's rate (the voices a little higher), so that
+// their echo is the mix 77 ms later (3 ms less than the output reports), at the level played
+// times 1, or `raised` from hit 50 on; in room noise and with the knocks (time, amplitude).
 std::vector<std::pair<Onset, bool>> run(std::vector<std::pair<double, double>> knocks, float raised = 1) {
   std::mt19937_64 random(5);
   VoiceMixer::Voices voices;
