@@ -5,16 +5,25 @@
 #include <spa/utils/result.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <map>
 #include <span>
+#include <string_view>
+#include <utility>
 
 namespace thwacko {
 namespace {
 
 constexpr std::int64_t kAnswerTimeoutNs = 2'000'000'000;
 constexpr std::int64_t kLinkTimeoutNs = 5'000'000'000;
-constexpr std::uint32_t kMaximumChannels = 2;
+constexpr unsigned kMaximumChannels = 2;
+// The most periods a late capture thread takes at once, and the longest period the graph runs by
+// default (its quantum limit).
+constexpr std::size_t kMaximumWaiting = 32;
+constexpr std::size_t kMaximumFrames = 8192;
 constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
 
 std::string latencyProperty() {
@@ -27,8 +36,14 @@ std::string latencyProperty() {
 struct PipeWireCapture::Listeners {
   spa_hook core{};
   spa_hook stream{};
+  spa_hook registry{};
   pw_core_events coreEvents{};
   pw_stream_events streamEvents{};
+  pw_registry_events registryEvents{};
+  pw_registry* registryProxy = nullptr;
+  // What the registry tells of the graph, for the name of the source the stream is linked to.
+  std::map<std::uint32_t, std::string> nodeNames;
+  std::map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> links;  // id: output and input node
   int syncSeq = -1;
   bool answered = false;
 };
@@ -53,8 +68,10 @@ std::optional<std::string> PipeWireCapture::start(CaptureCallback& callback, Eve
   const unsigned channels = channels_;
   pw_thread_loop_unlock(loop_);
   if (!error) {
-    // Until the callback knows the format, what the stream captures is dropped.
-    callback.prepare(rate, channels);
+    // Until the callback knows the format, what the stream captures is dropped. Of a source with
+    // more than two channels (a microphone array) the callback hears the first two.
+    firstTwo_.assign(channels > kMaximumChannels ? kMaximumFrames * kMaximumChannels : 0, 0.0f);
+    callback.prepare(rate, std::min(channels, kMaximumChannels));
     prepared_.store(true, std::memory_order_release);
     pw_thread_loop_lock(loop_);
     error = waitFor([](const PipeWireCapture& c) { return c.state_ == PW_STREAM_STATE_STREAMING; },
@@ -91,6 +108,29 @@ std::optional<std::string> PipeWireCapture::connect() {
   };
   pw_core_add_listener(core_, &l.core, &l.coreEvents, this);
 
+  l.registryEvents.version = PW_VERSION_REGISTRY_EVENTS;
+  l.registryEvents.global = [](void* self, std::uint32_t id, std::uint32_t, const char* type, std::uint32_t,
+                               const spa_dict* props) {
+    auto& l = *static_cast<PipeWireCapture*>(self)->listeners_;
+    const auto property = [props](const char* key) { return props ? spa_dict_lookup(props, key) : nullptr; };
+    if (std::string_view(type) == PW_TYPE_INTERFACE_Node) {
+      const char* description = property(PW_KEY_NODE_DESCRIPTION);
+      if (description) l.nodeNames[id] = description;
+    } else if (std::string_view(type) == PW_TYPE_INTERFACE_Link) {
+      const char* output = property(PW_KEY_LINK_OUTPUT_NODE);
+      const char* input = property(PW_KEY_LINK_INPUT_NODE);
+      if (output && input)
+        l.links[id] = {std::uint32_t(std::atoll(output)), std::uint32_t(std::atoll(input))};
+    }
+  };
+  l.registryEvents.global_remove = [](void* self, std::uint32_t id) {
+    auto& l = *static_cast<PipeWireCapture*>(self)->listeners_;
+    l.nodeNames.erase(id);
+    l.links.erase(id);
+  };
+  l.registryProxy = pw_core_get_registry(core_, PW_VERSION_REGISTRY, 0);
+  if (l.registryProxy) pw_registry_add_listener(l.registryProxy, &l.registry, &l.registryEvents, this);
+
   pw_properties* properties = pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture",
                                                 PW_KEY_MEDIA_ROLE, "Production", PW_KEY_NODE_NAME, "thwacko",
                                                 PW_KEY_MEDIA_NAME, "thwacko", PW_KEY_APP_ICON_NAME, "thwacko",
@@ -107,8 +147,9 @@ std::optional<std::string> PipeWireCapture::connect() {
   l.streamEvents.process = [](void* self) { static_cast<PipeWireCapture*>(self)->process(); };
   pw_stream_add_listener(stream_, &l.stream, &l.streamEvents, this);
 
-  // Floats at any rate and in one or two channels: the adapter then keeps the graph's rate and,
-  // as far as it can, the source's channels.
+  // Floats at any rate and in any number of channels: the session manager then gives the stream
+  // the graph's rate and the source's own channels (a channel range would be fixed at its
+  // default instead, upmixing a mono microphone).
   std::uint8_t podBuffer[512];
   spa_pod_builder builder{};
   spa_pod_builder_init(&builder, podBuffer, sizeof podBuffer);
@@ -176,29 +217,61 @@ void PipeWireCapture::reportLost(std::string reason) {
 }
 
 void PipeWireCapture::process() noexcept {
-  pw_buffer* buffer = pw_stream_dequeue_buffer(stream_);
-  if (!buffer) return;
-  const spa_data& data = buffer->buffer->datas[0];
-  if (data.data && data.chunk && prepared_.load(std::memory_order_acquire) &&
-      !lost_.load(std::memory_order_relaxed)) {
-    const std::uint32_t offset = std::min(data.chunk->offset, data.maxsize);
-    const std::uint32_t size = std::min(data.chunk->size, data.maxsize - offset);
-    const std::span<const float> samples(
-        reinterpret_cast<const float*>(static_cast<const std::uint8_t*>(data.data) + offset),
-        size / sizeof(float));
+  // A thread that ran late finds several periods waiting: the newest is the graph's current
+  // cycle, the ones before it precede it without a gap.
+  std::array<pw_buffer*, kMaximumWaiting> buffers{};
+  std::size_t waiting = 0;
+  while (waiting < buffers.size())
+    if (pw_buffer* buffer = pw_stream_dequeue_buffer(stream_))
+      buffers[waiting++] = buffer;
+    else
+      break;
+  if (waiting == 0) return;
+  if (prepared_.load(std::memory_order_acquire) && !lost_.load(std::memory_order_relaxed)) {
+    std::array<std::span<const float>, kMaximumWaiting> periods{};
+    std::int64_t framesWaiting = 0;
+    for (std::size_t i = 0; i < waiting; ++i) {
+      const spa_data& data = buffers[i]->buffer->datas[0];
+      if (!data.data || !data.chunk) continue;
+      const std::uint32_t offset = std::min(data.chunk->offset, data.maxsize);
+      const std::uint32_t size = std::min(data.chunk->size, data.maxsize - offset);
+      periods[i] = {reinterpret_cast<const float*>(static_cast<const std::uint8_t*>(data.data) + offset),
+                    size / sizeof(float)};
+      framesWaiting += static_cast<std::int64_t>(periods[i].size() / channels_);
+    }
     pw_time time{};
-    std::int64_t firstFrameNs = 0;
+    std::int64_t newestNs = 0;
     if (pw_stream_get_time_n(stream_, &time, sizeof time) == 0 && time.rate.denom > 0)
-      firstFrameNs = time.now - time.delay * kNanosecondsPerSecond * time.rate.num / time.rate.denom;
-    callback_->captured(samples, firstFrameNs);
+      newestNs = time.now - time.delay * kNanosecondsPerSecond * time.rate.num / time.rate.denom;
+    for (std::size_t i = 0; i < waiting; ++i) {
+      const std::int64_t frames = static_cast<std::int64_t>(periods[i].size() / channels_);
+      framesWaiting -= frames;
+      const auto firstFrameNs =
+          newestNs - static_cast<std::int64_t>(static_cast<double>(framesWaiting) * 1e9 / sampleRate_);
+      deliver(periods[i], firstFrameNs);
+    }
   }
-  pw_stream_queue_buffer(stream_, buffer);
+  for (std::size_t i = 0; i < waiting; ++i) pw_stream_queue_buffer(stream_, buffers[i]);
+}
+
+void PipeWireCapture::deliver(std::span<const float> samples, std::int64_t firstFrameNs) noexcept {
+  if (channels_ > kMaximumChannels) {
+    const std::size_t frames = std::min(samples.size() / channels_, kMaximumFrames);
+    for (std::size_t i = 0; i < frames; ++i)
+      firstTwo_[2 * i] = samples[channels_ * i], firstTwo_[2 * i + 1] = samples[channels_ * i + 1];
+    samples = std::span<const float>(firstTwo_).first(frames * kMaximumChannels);
+  }
+  if (!samples.empty()) callback_->captured(samples, firstFrameNs);
 }
 
 void PipeWireCapture::stop() {
   // With the loop stopped and the listeners gone, nothing reports on the stream going away.
   if (loop_) pw_thread_loop_stop(loop_);
   if (stream_) spa_hook_remove(&listeners_->stream);
+  if (listeners_ && listeners_->registryProxy) {
+    spa_hook_remove(&listeners_->registry);
+    pw_proxy_destroy(reinterpret_cast<pw_proxy*>(listeners_->registryProxy));
+  }
   if (core_ && listeners_) spa_hook_remove(&listeners_->core);
   if (session_) session_->current = false;
   session_.reset();
@@ -223,6 +296,17 @@ void PipeWireCapture::stop() {
 
 std::string PipeWireCapture::apiName() const { return "PipeWire"; }
 
-std::string PipeWireCapture::sourceName() const { return running_ ? "Default microphone" : std::string(); }
+std::string PipeWireCapture::sourceName() const {
+  if (!running_) return {};
+  std::string name = "Default microphone";
+  pw_thread_loop_lock(loop_);
+  const std::uint32_t node = pw_stream_get_node_id(stream_);
+  for (const auto& [id, link] : listeners_->links)
+    if (link.second == node)
+      if (const auto source = listeners_->nodeNames.find(link.first); source != listeners_->nodeNames.end())
+        name = source->second;
+  pw_thread_loop_unlock(loop_);
+  return name;
+}
 
 }  // namespace thwacko

@@ -3,7 +3,9 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "platform/audio_capture.h"
 #include "support/main_queue.h"
@@ -18,7 +20,7 @@ namespace thwacko {
 
 // The default microphone as a native PipeWire capture stream named "thwacko" (media role
 // "Production"), in periods of at most 128 frames (node.latency 128/48000) at the graph's own
-// rate, as 32-bit floats in the source's own channels (one or two). The stream names no target:
+// rate, as 32-bit floats in the source's own channels (the first two of more). The stream names no target:
 // the session manager links it to the default source.
 //
 // start() fails at once when no PipeWire daemon listens, and within a few seconds when one does
@@ -57,6 +59,7 @@ class PipeWireCapture final : public AudioCapture {
   void reportLost(std::string reason);
   // Real-time thread.
   void process() noexcept;
+  void deliver(std::span<const float> samples, std::int64_t firstFrameNs) noexcept;
 
   MainQueue& mainQueue_;
   CaptureCallback* callback_ = nullptr;
@@ -77,6 +80,8 @@ class PipeWireCapture final : public AudioCapture {
   // clears both once the stream is gone.
   std::atomic<bool> prepared_{false};
   std::atomic<bool> lost_{false};
+  // Real-time thread: the first two channels of a source with more.
+  std::vector<float> firstTwo_;
 };
 
 }  // namespace thwacko
