@@ -17,7 +17,6 @@
 namespace thwacko {
 namespace {
 
-constexpr std::int64_t kAnswerTimeoutNs = 2'000'000'000;
 constexpr std::int64_t kLinkTimeoutNs = 5'000'000'000;
 constexpr unsigned kMaximumChannels = 2;
 // The most periods a late capture thread takes at once, and the longest period the graph runs by
@@ -33,153 +32,89 @@ std::string latencyProperty() {
 
 }  // namespace
 
-struct PipeWireCapture::Listeners {
-  spa_hook core{};
-  spa_hook stream{};
-  spa_hook registry{};
-  pw_core_events coreEvents{};
-  pw_stream_events streamEvents{};
-  pw_registry_events registryEvents{};
-  pw_registry* registryProxy = nullptr;
-  // What the registry tells of the graph, for the name of the source the stream is linked to.
+struct PipeWireCapture::Graph {
+  spa_hook hook{};
+  pw_registry_events events{};
+  pw_registry* registry = nullptr;
   std::map<std::uint32_t, std::string> nodeNames;
   std::map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> links;  // id: output and input node
-  int syncSeq = -1;
-  bool answered = false;
 };
 
-// The library stays initialised for the life of the process (see PipeWireOutput).
-PipeWireCapture::PipeWireCapture(MainQueue& mainQueue) : mainQueue_(mainQueue) { pw_init(nullptr, nullptr); }
+PipeWireCapture::PipeWireCapture(MainQueue& mainQueue) : stream_(mainQueue) {}
 
 PipeWireCapture::~PipeWireCapture() { stop(); }
 
 std::optional<std::string> PipeWireCapture::start(CaptureCallback& callback, Events events) {
   stop();
   callback_ = &callback;
-  session_ = std::make_shared<Session>(Session{std::move(events)});
-  loop_ = pw_thread_loop_new("thwacko-capture", nullptr);
-  if (!loop_ || pw_thread_loop_start(loop_) < 0) {
-    stop();
-    return "cannot start the PipeWire loop";
-  }
-  pw_thread_loop_lock(loop_);
-  auto error = connect();
-  const double rate = sampleRate_;
-  const unsigned channels = channels_;
-  pw_thread_loop_unlock(loop_);
-  if (!error) {
-    // Until the callback knows the format, what the stream captures is dropped. Of a source with
-    // more than two channels (a microphone array) the callback hears the first two.
-    firstTwo_.assign(channels > kMaximumChannels ? kMaximumFrames * kMaximumChannels : 0, 0.0f);
-    callback.prepare(rate, std::min(channels, kMaximumChannels));
-    prepared_.store(true, std::memory_order_release);
-    pw_thread_loop_lock(loop_);
-    error = waitFor([](const PipeWireCapture& c) { return c.state_ == PW_STREAM_STATE_STREAMING; },
-                    kLinkTimeoutNs, "PipeWire does not run the stream");
-    if (!error) running_ = true;
-    pw_thread_loop_unlock(loop_);
-  }
-  if (error) stop();
-  return error;
-}
-
-std::optional<std::string> PipeWireCapture::connect() {
-  context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
-                            pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
-  if (!context_) return "cannot create a PipeWire context";
-  core_ = pw_context_connect(context_, pw_properties_new(PW_KEY_APP_NAME, "thwacko", nullptr), 0);
-  if (!core_) return std::string("no PipeWire daemon answers: ") + spa_strerror(-errno);
-
-  listeners_ = std::make_unique<Listeners>();
-  Listeners& l = *listeners_;
-  l.coreEvents.version = PW_VERSION_CORE_EVENTS;
-  l.coreEvents.done = [](void* self, std::uint32_t id, int seq) {
-    auto& capture = *static_cast<PipeWireCapture*>(self);
-    if (id == PW_ID_CORE && seq == capture.listeners_->syncSeq) capture.listeners_->answered = true;
-    pw_thread_loop_signal(capture.loop_, false);
-  };
-  l.coreEvents.error = [](void* self, std::uint32_t id, int, int res, const char* message) {
-    auto& capture = *static_cast<PipeWireCapture*>(self);
-    if (id != PW_ID_CORE) return;
-    capture.error_ = res == -EPIPE ? std::string("the PipeWire daemon went away") : std::string(message);
-    capture.state_ = PW_STREAM_STATE_ERROR;
-    if (capture.running_) capture.reportLost(capture.error_);
-    pw_thread_loop_signal(capture.loop_, false);
-  };
-  pw_core_add_listener(core_, &l.core, &l.coreEvents, this);
-
-  l.registryEvents.version = PW_VERSION_REGISTRY_EVENTS;
-  l.registryEvents.global = [](void* self, std::uint32_t id, std::uint32_t, const char* type, std::uint32_t,
-                               const spa_dict* props) {
-    auto& l = *static_cast<PipeWireCapture*>(self)->listeners_;
-    const auto property = [props](const char* key) { return props ? spa_dict_lookup(props, key) : nullptr; };
-    if (std::string_view(type) == PW_TYPE_INTERFACE_Node) {
-      const char* description = property(PW_KEY_NODE_DESCRIPTION);
-      if (description) l.nodeNames[id] = description;
-    } else if (std::string_view(type) == PW_TYPE_INTERFACE_Link) {
-      const char* output = property(PW_KEY_LINK_OUTPUT_NODE);
-      const char* input = property(PW_KEY_LINK_INPUT_NODE);
-      if (output && input)
-        l.links[id] = {std::uint32_t(std::atoll(output)), std::uint32_t(std::atoll(input))};
-    }
-  };
-  l.registryEvents.global_remove = [](void* self, std::uint32_t id) {
-    auto& l = *static_cast<PipeWireCapture*>(self)->listeners_;
-    l.nodeNames.erase(id);
-    l.links.erase(id);
-  };
-  l.registryProxy = pw_core_get_registry(core_, PW_VERSION_REGISTRY, 0);
-  if (l.registryProxy) pw_registry_add_listener(l.registryProxy, &l.registry, &l.registryEvents, this);
-
   pw_properties* properties = pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture",
                                                 PW_KEY_MEDIA_ROLE, "Production", PW_KEY_NODE_NAME, "thwacko",
                                                 PW_KEY_MEDIA_NAME, "thwacko", PW_KEY_APP_ICON_NAME, "thwacko",
                                                 PW_KEY_NODE_LATENCY, latencyProperty().c_str(), nullptr);
-  stream_ = pw_stream_new(core_, "thwacko", properties);
-  if (!stream_) return std::string("cannot create a PipeWire stream: ") + spa_strerror(-errno);
-  l.streamEvents.version = PW_VERSION_STREAM_EVENTS;
-  l.streamEvents.state_changed = [](void* self, pw_stream_state, pw_stream_state state, const char* error) {
-    static_cast<PipeWireCapture*>(self)->streamStateChanged(state, error);
-  };
-  l.streamEvents.param_changed = [](void* self, std::uint32_t id, const spa_pod* param) {
-    if (id == SPA_PARAM_Format && param) static_cast<PipeWireCapture*>(self)->formatChanged(param);
-  };
-  l.streamEvents.process = [](void* self) { static_cast<PipeWireCapture*>(self)->process(); };
-  pw_stream_add_listener(stream_, &l.stream, &l.streamEvents, this);
-
   // Floats at any rate and in any number of channels: the session manager then gives the stream
   // the graph's rate and the source's own channels (a channel range would be fixed at its
   // default instead, upmixing a mono microphone).
   std::uint8_t podBuffer[512];
   spa_pod_builder builder{};
   spa_pod_builder_init(&builder, podBuffer, sizeof podBuffer);
-  const spa_pod* params[] = {static_cast<const spa_pod*>(spa_pod_builder_add_object(
+  const auto* format = static_cast<const spa_pod*>(spa_pod_builder_add_object(
       &builder, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
       SPA_POD_Id(SPA_MEDIA_TYPE_audio), SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
-      SPA_FORMAT_AUDIO_format, SPA_POD_Id(SPA_AUDIO_FORMAT_F32)))};
-  const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
-                                                  PW_STREAM_FLAG_RT_PROCESS);
-  if (const int result = pw_stream_connect(stream_, PW_DIRECTION_INPUT, PW_ID_ANY, flags, params, 1);
-      result < 0)
-    return std::string("cannot connect the PipeWire stream: ") + spa_strerror(result);
+      SPA_FORMAT_AUDIO_format, SPA_POD_Id(SPA_AUDIO_FORMAT_F32)));
+  auto error = stream_.open("thwacko-capture", properties, PipeWireStream::Direction::capture, format,
+                            {[this] { process(); }, [this](const spa_pod* fixed) { formatChanged(fixed); },
+                             std::move(events.lost)});
+  if (error) return error;
 
-  // A daemon that accepts the connection but never answers must not hang the caller.
-  l.syncSeq = pw_core_sync(core_, PW_ID_CORE, 0);
-  if (auto error = waitFor([](const PipeWireCapture& c) { return c.listeners_->answered; }, kAnswerTimeoutNs,
-                           "the PipeWire daemon does not answer"))
-    return error;
-  return waitFor([](const PipeWireCapture& c) { return c.channels_ > 0; }, kLinkTimeoutNs,
-                 "PipeWire links the stream to no source");
+  stream_.lock();
+  watchGraph();
+  error = stream_.waitFor([this] { return channels_ > 0; }, kLinkTimeoutNs,
+                          "PipeWire links the stream to no source");
+  const double rate = sampleRate_;
+  const unsigned channels = channels_;
+  stream_.unlock();
+  if (!error) {
+    // Until the callback knows the format, what the stream captures is dropped. Of a source with
+    // more than two channels (a microphone array) the callback hears the first two.
+    firstTwo_.assign(channels > kMaximumChannels ? kMaximumFrames * kMaximumChannels : 0, 0.0f);
+    callback.prepare(rate, std::min(channels, kMaximumChannels));
+    prepared_.store(true, std::memory_order_release);
+    stream_.lock();
+    error = stream_.waitFor([this] { return stream_.state() == PW_STREAM_STATE_STREAMING; }, kLinkTimeoutNs,
+                            "PipeWire does not run the stream");
+    stream_.unlock();
+  }
+  if (error)
+    stop();
+  else
+    stream_.setRunning();
+  return error;
 }
 
-std::optional<std::string> PipeWireCapture::waitFor(bool (*condition)(const PipeWireCapture&),
-                                                    std::int64_t timeoutNs, const char* failure) {
-  timespec deadline{};
-  pw_thread_loop_get_time(loop_, &deadline, timeoutNs);
-  while (!condition(*this) && state_ != PW_STREAM_STATE_ERROR)
-    if (pw_thread_loop_timed_wait_full(loop_, &deadline) != 0) return failure;
-  if (state_ == PW_STREAM_STATE_ERROR) return "PipeWire: " + error_;
-  return std::nullopt;
+void PipeWireCapture::watchGraph() {
+  graph_ = std::make_unique<Graph>();
+  graph_->events.version = PW_VERSION_REGISTRY_EVENTS;
+  graph_->events.global = [](void* self, std::uint32_t id, std::uint32_t, const char* type, std::uint32_t,
+                             const spa_dict* props) {
+    Graph& graph = *static_cast<Graph*>(self);
+    const auto property = [props](const char* key) { return props ? spa_dict_lookup(props, key) : nullptr; };
+    if (std::string_view(type) == PW_TYPE_INTERFACE_Node) {
+      if (const char* description = property(PW_KEY_NODE_DESCRIPTION)) graph.nodeNames[id] = description;
+    } else if (std::string_view(type) == PW_TYPE_INTERFACE_Link) {
+      const char* output = property(PW_KEY_LINK_OUTPUT_NODE);
+      const char* input = property(PW_KEY_LINK_INPUT_NODE);
+      if (output && input)
+        graph.links[id] = {std::uint32_t(std::atoll(output)), std::uint32_t(std::atoll(input))};
+    }
+  };
+  graph_->events.global_remove = [](void* self, std::uint32_t id) {
+    Graph& graph = *static_cast<Graph*>(self);
+    graph.nodeNames.erase(id);
+    graph.links.erase(id);
+  };
+  graph_->registry = pw_core_get_registry(stream_.core(), PW_VERSION_REGISTRY, 0);
+  if (graph_->registry)
+    pw_registry_add_listener(graph_->registry, &graph_->hook, &graph_->events, graph_.get());
 }
 
 void PipeWireCapture::formatChanged(const spa_pod* format) {
@@ -188,32 +123,12 @@ void PipeWireCapture::formatChanged(const spa_pod* format) {
       info.rate == 0 || info.channels == 0)
     return;
   // A format renegotiated while running would not match what the callback was prepared for.
-  if (running_ && (info.rate != sampleRate_ || info.channels != channels_)) {
-    reportLost("the PipeWire source changed its format");
+  if (stream_.running() && (info.rate != sampleRate_ || info.channels != channels_)) {
+    stream_.reportLost("the PipeWire source changed its format");
     return;
   }
   sampleRate_ = info.rate;
   channels_ = info.channels;
-  pw_thread_loop_signal(loop_, false);
-}
-
-void PipeWireCapture::streamStateChanged(int state, const char* error) {
-  const bool wasConnected = state_ == PW_STREAM_STATE_PAUSED || state_ == PW_STREAM_STATE_STREAMING;
-  if (state == PW_STREAM_STATE_ERROR) {
-    error_ = error ? error : "stream error";
-    if (running_) reportLost("PipeWire: " + error_);
-  } else if (state == PW_STREAM_STATE_UNCONNECTED && wasConnected && running_) {
-    reportLost("the PipeWire stream was disconnected");
-  }
-  state_ = state;
-  pw_thread_loop_signal(loop_, false);
-}
-
-void PipeWireCapture::reportLost(std::string reason) {
-  if (lost_.exchange(true)) return;
-  mainQueue_.post([session = session_, reason = std::move(reason)] {
-    if (session->current && session->events.lost) session->events.lost(reason);
-  });
 }
 
 void PipeWireCapture::process() noexcept {
@@ -222,12 +137,12 @@ void PipeWireCapture::process() noexcept {
   std::array<pw_buffer*, kMaximumWaiting> buffers{};
   std::size_t waiting = 0;
   while (waiting < buffers.size())
-    if (pw_buffer* buffer = pw_stream_dequeue_buffer(stream_))
+    if (pw_buffer* buffer = pw_stream_dequeue_buffer(stream_.stream()))
       buffers[waiting++] = buffer;
     else
       break;
   if (waiting == 0) return;
-  if (prepared_.load(std::memory_order_acquire) && !lost_.load(std::memory_order_relaxed)) {
+  if (prepared_.load(std::memory_order_acquire) && !stream_.lost()) {
     std::array<std::span<const float>, kMaximumWaiting> periods{};
     std::int64_t framesWaiting = 0;
     for (std::size_t i = 0; i < waiting; ++i) {
@@ -241,7 +156,7 @@ void PipeWireCapture::process() noexcept {
     }
     pw_time time{};
     std::int64_t newestNs = 0;
-    if (pw_stream_get_time_n(stream_, &time, sizeof time) == 0 && time.rate.denom > 0)
+    if (pw_stream_get_time_n(stream_.stream(), &time, sizeof time) == 0 && time.rate.denom > 0)
       newestNs = time.now - time.delay * kNanosecondsPerSecond * time.rate.num / time.rate.denom;
     for (std::size_t i = 0; i < waiting; ++i) {
       const std::int64_t frames = static_cast<std::int64_t>(periods[i].size() / channels_);
@@ -251,7 +166,7 @@ void PipeWireCapture::process() noexcept {
       deliver(periods[i], firstFrameNs);
     }
   }
-  for (std::size_t i = 0; i < waiting; ++i) pw_stream_queue_buffer(stream_, buffers[i]);
+  for (std::size_t i = 0; i < waiting; ++i) pw_stream_queue_buffer(stream_.stream(), buffers[i]);
 }
 
 void PipeWireCapture::deliver(std::span<const float> samples, std::int64_t firstFrameNs) noexcept {
@@ -265,47 +180,32 @@ void PipeWireCapture::deliver(std::span<const float> samples, std::int64_t first
 }
 
 void PipeWireCapture::stop() {
-  // With the loop stopped and the listeners gone, nothing reports on the stream going away.
-  if (loop_) pw_thread_loop_stop(loop_);
-  if (stream_) spa_hook_remove(&listeners_->stream);
-  if (listeners_ && listeners_->registryProxy) {
-    spa_hook_remove(&listeners_->registry);
-    pw_proxy_destroy(reinterpret_cast<pw_proxy*>(listeners_->registryProxy));
+  if (graph_ && graph_->registry) {
+    stream_.lock();
+    spa_hook_remove(&graph_->hook);
+    pw_proxy_destroy(reinterpret_cast<pw_proxy*>(graph_->registry));
+    stream_.unlock();
   }
-  if (core_ && listeners_) spa_hook_remove(&listeners_->core);
-  if (session_) session_->current = false;
-  session_.reset();
-  if (stream_) pw_stream_destroy(stream_);
-  if (core_) pw_core_disconnect(core_);
-  if (context_) pw_context_destroy(context_);
-  if (loop_) pw_thread_loop_destroy(loop_);
-  stream_ = nullptr;
-  core_ = nullptr;
-  context_ = nullptr;
-  loop_ = nullptr;
-  listeners_.reset();
+  stream_.close();
+  graph_.reset();
   callback_ = nullptr;
-  state_ = PW_STREAM_STATE_UNCONNECTED;
-  error_.clear();
   sampleRate_ = 0;
   channels_ = 0;
-  running_ = false;
   prepared_.store(false);
-  lost_.store(false);
 }
 
 std::string PipeWireCapture::apiName() const { return "PipeWire"; }
 
 std::string PipeWireCapture::sourceName() const {
-  if (!running_) return {};
+  if (!stream_.running()) return {};
   std::string name = "Default microphone";
-  pw_thread_loop_lock(loop_);
-  const std::uint32_t node = pw_stream_get_node_id(stream_);
-  for (const auto& [id, link] : listeners_->links)
+  stream_.lock();
+  const std::uint32_t node = pw_stream_get_node_id(stream_.stream());
+  for (const auto& [id, link] : graph_->links)
     if (link.second == node)
-      if (const auto source = listeners_->nodeNames.find(link.first); source != listeners_->nodeNames.end())
+      if (const auto source = graph_->nodeNames.find(link.first); source != graph_->nodeNames.end())
         name = source->second;
-  pw_thread_loop_unlock(loop_);
+  stream_.unlock();
   return name;
 }
 
