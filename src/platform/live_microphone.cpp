@@ -98,7 +98,8 @@ class LiveMicrophoneDevice final : public AccelerometerDevice,
     const WallTime now = clock_.now();
     const std::int64_t nowNs = monotonicNs();
     while (const std::optional<Heard> heard = heard_.pop())
-      reporter_.report(heard->onset, now - Duration(nowNs - heard->monotonicNs));
+      if (delivering_.load(std::memory_order_relaxed))
+        reporter_.report(heard->onset, now - Duration(nowNs - heard->monotonicNs));
   }
 
   void lost(std::string_view reason) {

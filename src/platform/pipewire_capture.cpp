@@ -122,9 +122,10 @@ void PipeWireCapture::formatChanged(const spa_pod* format) {
   if (spa_format_audio_raw_parse(format, &info) < 0 || info.format != SPA_AUDIO_FORMAT_F32 ||
       info.rate == 0 || info.channels == 0)
     return;
-  // A format renegotiated while running would not match what the callback was prepared for.
-  if (stream_.running() && (info.rate != sampleRate_ || info.channels != channels_)) {
-    stream_.reportLost("the PipeWire source changed its format");
+  // Once the callback is prepared the format stays: another one would not match it.
+  if (prepared_.load(std::memory_order_relaxed)) {
+    if (info.rate != sampleRate_ || info.channels != channels_)
+      stream_.reportLost("the PipeWire source changed its format");
     return;
   }
   sampleRate_ = info.rate;
