@@ -16,6 +16,7 @@ constexpr std::uint64_t kTimeMask = (std::uint64_t{1} << kTimeBits) - 1;
 // -120 dB: below it, digital silence is recorded as silence without filtering. Left to decay,
 // the filter and the envelope would sink into denormal numbers, many times slower to compute.
 constexpr float kSilentEnergy = 1e-12f;
+constexpr std::int64_t kRestartNs = 250'000'000;
 
 // A packed time's distance from `ns` in time units, modulo the packed range.
 std::int64_t unitsAfter(std::uint64_t packedUnits, std::int64_t ns) {
@@ -50,8 +51,18 @@ std::uint64_t PlayedSound::pack(std::int64_t speakerNs, float level) noexcept {
          std::bit_cast<std::uint32_t>(level) >> 8;
 }
 
+// The server waits for a render that comes late (on a loaded machine) and plays its period when
+// it was due, one period after the one before; the periods after it follow from when it came.
+// A render more than 0.25 s late comes after the stream stopped or restarted: it is due now.
+std::int64_t PlayedSound::dueNs(std::size_t frames) noexcept {
+  const std::int64_t now = clock_();
+  const std::int64_t late = now - nextNs_;
+  nextNs_ = now + std::llround(static_cast<double>(frames) * 1e9 / sampleRate_);
+  return late > 0 && late <= kRestartNs ? now - late : now;
+}
+
 void PlayedSound::write(std::span<const float> mono) noexcept {
-  const std::int64_t speakerNs = clock_() + latencyNs_.load(std::memory_order_relaxed);
+  const std::int64_t speakerNs = dueNs(mono.size()) + latencyNs_.load(std::memory_order_relaxed);
   std::uint64_t written = written_.load(std::memory_order_relaxed);
   for (std::size_t first = 0; first < mono.size(); first += kBlockFrames) {
     const auto block = mono.subspan(first, std::min(kBlockFrames, mono.size() - first));

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 
 #include "sensing/high_pass_filter.h"
@@ -18,8 +19,9 @@ namespace thwacko {
 // that the coupling does not change with it.
 //
 // The level of every block of up to 64 frames is kept with the CLOCK_MONOTONIC time its first
-// frame reaches the speakers (when it was rendered plus the output's delay). 1024 blocks are
-// kept: 1.5 s at the usual 64-frame periods, and at least 0.5 s for periods of 22 frames and up.
+// frame reaches the speakers (when it was due to be rendered plus the output's delay). 1024
+// blocks are kept: 1.5 s at the usual 64-frame periods, at least 0.5 s for periods of 22 frames
+// and up.
 //
 // One thread writes (the audio thread), any other reads; neither locks, allocates or waits.
 class PlayedSound {
@@ -46,13 +48,18 @@ class PlayedSound {
   // units of 2^14 ns (16 us; 40 bits wrap after 200 days and are compared modulo that) above
   // the upper 24 bits of its level as a float (non-negative, relative precision 3e-5).
   static std::uint64_t pack(std::int64_t speakerNs, float level) noexcept;
+  // Audio thread: when the period of `frames` about to be written was due to be rendered.
+  std::int64_t dueNs(std::size_t frames) noexcept;
 
   double sampleRate_;
   MonotonicClock clock_;
   std::int64_t blockNs_;
   HighPassFilter filter_;
   float envelopeCoefficient_;
-  float envelope_ = 0;  // mean square, audio thread only
+  // Audio thread only: the envelope (a mean square), and when the next period is due (at first
+  // long past).
+  float envelope_ = 0;
+  std::int64_t nextNs_ = std::numeric_limits<std::int64_t>::min() / 2;
   std::atomic<std::int64_t> latencyNs_{0};
   std::atomic<std::uint64_t> written_{0};
   std::array<std::atomic<std::uint64_t>, kBlocks> blocks_{};
