@@ -20,18 +20,22 @@ SensorSession::~SensorSession() { stop(); }
 void SensorSession::start() {
   if (isListening_.get()) return;
   foundSensor_.reset();
+  const bool microphone = accelerometer_.listsMicrophones();
   wakeDrivers();
-  std::unique_ptr<AccelerometerDevice> device = findAccelerometer();
+  std::unique_ptr<AccelerometerDevice> device = findAccelerometer(microphone);
   if (!device) {
     sensorAvailable_.set(false);
-    log_.write("[TapDetector] No accelerometer found.");
+    if (!microphone) log_.write("[TapDetector] No accelerometer found.");
     return;
   }
   if (const std::int32_t status = device->open(); status != 0) {
     sensorAvailable_.set(false);
-    log_.write("[TapDetector] Failed to open device: " + std::to_string(status) + ". Need sudo.");
+    log_.write(microphone
+                   ? "[TapDetector] Failed to open microphone: " + std::to_string(status)
+                   : "[TapDetector] Failed to open device: " + std::to_string(status) + ". Need sudo.");
     return;
   }
+  if (microphone) log_.write("[TapDetector] Microphone opened");
   sensorAvailable_.set(true);
   device_ = std::move(device);
   reportBuffer_ = std::make_unique<ReportBuffer>();
@@ -77,10 +81,11 @@ void SensorSession::wakeDrivers() {
   log_.write("[TapDetector] Woke " + std::to_string(wake.count) + " SPU driver(s)");
 }
 
-std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer() {
+std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer(bool microphone) {
   Accelerometer::Listing listing = accelerometer_.listCandidates();
   if (listing.status != 0) {
-    log_.write("[TapDetector] No AppleSPUHIDDevice found: " + std::to_string(listing.status));
+    log_.write((microphone ? "[TapDetector] No microphone: " : "[TapDetector] No AppleSPUHIDDevice found: ") +
+               std::to_string(listing.status));
     return nullptr;
   }
   for (const std::unique_ptr<SensorCandidate>& candidate : listing.candidates) {
@@ -89,11 +94,15 @@ std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer() {
     if (identity.usagePage != kAccelerometerUsagePage || identity.usage != kAccelerometerUsage) continue;
     std::unique_ptr<AccelerometerDevice> device = candidate->createDevice();
     if (device) foundSensor_ = identity;
-    log_.write(device ? "[TapDetector] Accelerometer device created successfully"
-                      : "[TapDetector] Failed to create IOHIDDevice");
+    if (microphone) {
+      if (!device) log_.write("[TapDetector] No microphone");
+    } else {
+      log_.write(device ? "[TapDetector] Accelerometer device created successfully"
+                        : "[TapDetector] Failed to create IOHIDDevice");
+    }
     return device;
   }
-  log_.write("[TapDetector] No accelerometer among SPU devices");
+  log_.write(microphone ? "[TapDetector] No microphone" : "[TapDetector] No accelerometer among SPU devices");
   return nullptr;
 }
 
