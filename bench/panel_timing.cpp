@@ -117,7 +117,15 @@ int main(int argc, char** argv) {
   // No feed: the About screen's checks fail at once, without the network.
   QtHttpClient http;
   NoUserNotifications userNotifications;
-  AppWiring wiring({preferences, console, systemLog, sensor, audio, midi, http, userNotifications, {"", "", ""},
+  AppWiring wiring({preferences,
+                    console,
+                    systemLog,
+                    sensor,
+                    audio,
+                    midi,
+                    http,
+                    userNotifications,
+                    {"", "", ""},
                     &microphone});
   wiring.buildTray({"", "", ""}, false);
   Coordinator& coordinator = wiring.coordinator();

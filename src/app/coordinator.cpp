@@ -78,7 +78,8 @@ void Coordinator::onUseMicrophone() {
 
 bool Coordinator::monoMicrophone() const {
   return tapSensor_.current() == TapSensor::microphone &&
-         detector_.foundSensorKind() == SensorIdentity::Kind::microphone && detector_.foundSensorChannels() == 1;
+         detector_.foundSensorKind() == SensorIdentity::Kind::microphone &&
+         detector_.foundSensorChannels() == 1;
 }
 
 void Coordinator::applyEnabled() {
@@ -105,7 +106,8 @@ std::optional<bool> Coordinator::handOf(const TapEvent& event) const {
   const PalmCalibration& calibration = palmCalibration_.calibration();
   // A mono microphone's taps all point the same way: a calibration would give every one the
   // same side, where the fallback gives none.
-  if (calibration.isCalibrated() && !monoMicrophone()) return calibration.classify(event.jerkX, event.jerkY, event.jerkZ);
+  if (calibration.isCalibrated() && !monoMicrophone())
+    return calibration.classify(event.jerkX, event.jerkY, event.jerkZ);
   return uncalibratedHand(event, preferences_);
 }
 

@@ -31,9 +31,14 @@ class SwitchableMicrophone final : public Microphone {
   // The still sensor's device, presented as a microphone.
   class Candidate final : public SensorCandidate {
    public:
-    Candidate(std::unique_ptr<SensorCandidate> still, int channels) : still_(std::move(still)), channels_(channels) {}
+    Candidate(std::unique_ptr<SensorCandidate> still, int channels)
+        : still_(std::move(still)), channels_(channels) {}
     SensorIdentity identify() override {
-      return {SensorIdentity::Kind::microphone, kAccelerometerUsagePage, kAccelerometerUsage, "stand-in", "48000",
+      return {SensorIdentity::Kind::microphone,
+              kAccelerometerUsagePage,
+              kAccelerometerUsage,
+              "stand-in",
+              "48000",
               channels_};
     }
     std::unique_ptr<AccelerometerDevice> createDevice() override { return still_->createDevice(); }

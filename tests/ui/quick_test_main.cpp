@@ -32,9 +32,9 @@ class Probe final : public QObject {
   Q_OBJECT
 
  public:
-  Probe(Coordinator& coordinator, SwitchableSensor& sensor, SwitchableMicrophone& microphone, PulledOutput& audio,
-        NotificationCenter& notifications, Preferences& preferences, HttpsTestServer& feed,
-        UpdateChecker& updater)
+  Probe(Coordinator& coordinator, SwitchableSensor& sensor, SwitchableMicrophone& microphone,
+        PulledOutput& audio, NotificationCenter& notifications, Preferences& preferences,
+        HttpsTestServer& feed, UpdateChecker& updater)
       : coordinator_(coordinator),
         sensor_(sensor),
         microphone_(microphone),
@@ -125,8 +125,9 @@ class QuickTestSetup final : public QObject {
                                                       userNotifications_,
                                                       {"1.0", feed_->url(), "https://home.example/"},
                                                       microphone_.get()});
-    probe_ = std::make_unique<Probe>(wiring_->coordinator(), *sensor_, *microphone_, audio_, wiring_->notifications(),
-                                     preferences_, *feed_, wiring_->updateChecker());
+    probe_ =
+        std::make_unique<Probe>(wiring_->coordinator(), *sensor_, *microphone_, audio_,
+                                wiring_->notifications(), preferences_, *feed_, wiring_->updateChecker());
     qmlRegisterSingletonInstance("ThwackoTest", 1, 0, "Probe", probe_.get());
   }
   // Everything goes while the application still exists: sockets, timers and the bus need it.
