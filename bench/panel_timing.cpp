@@ -117,16 +117,8 @@ int main(int argc, char** argv) {
   // No feed: the About screen's checks fail at once, without the network.
   QtHttpClient http;
   NoUserNotifications userNotifications;
-  AppWiring wiring({preferences,
-                    console,
-                    systemLog,
-                    sensor,
-                    audio,
-                    midi,
-                    http,
-                    userNotifications,
-                    {"", "", ""},
-                    &microphone});
+  AppWiring wiring(
+      {preferences, console, systemLog, sensor, audio, midi, http, userNotifications, {}, &microphone});
   wiring.buildTray({"", "", ""}, false);
   Coordinator& coordinator = wiring.coordinator();
   TrayShell& tray = wiring.tray();
