@@ -1,51 +1,38 @@
 #pragma once
 
 #include <memory>
-#include <utility>
 
 #include "sensing/microphone.h"
 #include "testing/switchable_sensor.h"
 
 namespace thwacko {
 
-// A microphone that is there only while `present` says so, capturing `channels` channels; when
-// there it hears nothing for an hour. Keeps the threshold it was last given.
+// A microphone that is there only while `present` says so, capturing `channels` channels: the
+// still sensor's device under a microphone's name.
 class SwitchableMicrophone final : public Microphone {
  public:
   SwitchableMicrophone(MainQueue& queue, Clock& clock) : still_(queue, clock) {}
   bool present = true;
   int channels = 2;
-  double threshold = 0;
 
-  void setThreshold(double g) override { threshold = g; }
+  void setThreshold(double) override {}
   Wake wakeDrivers() override { return {}; }
   Listing listCandidates() override {
     Listing listing;
-    if (!present) return listing;
-    for (std::unique_ptr<SensorCandidate>& still : still_.listCandidates().candidates)
-      listing.candidates.push_back(std::make_unique<Candidate>(std::move(still), channels));
+    if (present) listing.candidates.push_back(std::make_unique<Candidate>(*this));
     return listing;
   }
 
  private:
-  // The still sensor's device, presented as a microphone.
-  class Candidate final : public SensorCandidate {
-   public:
-    Candidate(std::unique_ptr<SensorCandidate> still, int channels)
-        : still_(std::move(still)), channels_(channels) {}
+  struct Candidate final : SensorCandidate {
+    explicit Candidate(SwitchableMicrophone& owner) : owner(owner) {}
     SensorIdentity identify() override {
-      return {SensorIdentity::Kind::microphone,
-              kAccelerometerUsagePage,
-              kAccelerometerUsage,
-              "stand-in",
-              "48000",
-              channels_};
+      return {SensorIdentity::Kind::microphone, 0xFF00, 3, "stand-in", "48000", owner.channels};
     }
-    std::unique_ptr<AccelerometerDevice> createDevice() override { return still_->createDevice(); }
-
-   private:
-    std::unique_ptr<SensorCandidate> still_;
-    int channels_;
+    std::unique_ptr<AccelerometerDevice> createDevice() override {
+      return owner.still_.listCandidates().candidates.front()->createDevice();
+    }
+    SwitchableMicrophone& owner;
   };
 
   SwitchableSensor still_;

@@ -83,31 +83,16 @@ TestCase {
         Probe.setMicrophone(true, 1)
         Detector.threshold = 0.015
         Modes.velocityCeiling = 0.09
-        Modes.splitThreshold = 0.035
         const card = createTemporaryObject(settingsView, testCase)
         const panel = createTemporaryObject(modePanel, testCase)
         verify(find(card, "pill_accelerometer").isSelected)
-        compare(find(panel, "range").text, "15 mg  \u2192  90 mg")
-
         mouseClick(find(card, "pill_microphone"))
-        compare(Root.tapSensor, "microphone")
-        verify(find(card, "pill_microphone").isSelected && !find(card, "pill_accelerometer").isSelected)
-        verify(Detector.listening && Root.enabled)
+        verify(find(card, "pill_microphone").isSelected && Detector.listening)
         compare(find(panel, "range").text, "-16 dB  \u2192  -1 dB")
         compare(find(panel, "ignore").text, "ignore (-16 dB)")
-        compare(find(panel, "max").text, "max (-1 dB)")
-        Modes.mode = "split"
-        compare(find(panel, "value").text, "-9 dB")  // the split's 35 mg
-
         // One channel: no sides, nothing to calibrate.
         Modes.mode = "experimentalLR"
-        verify(find(panel, "stereoNeeded").visible)
-        verify(!find(panel, "calibrateButton").visible)
-        Probe.setMicrophone(true, 2)
-        mouseClick(find(card, "pill_accelerometer"))
-        mouseClick(find(card, "pill_microphone"))
-        verify(!find(panel, "stereoNeeded").visible)
-        verify(find(panel, "calibrateButton").visible)
+        verify(find(panel, "stereoNeeded").visible && !find(panel, "calibrateButton").visible)
     }
 
     function test_aboutRowLeadsToAbout() {
@@ -163,25 +148,18 @@ TestCase {
         Probe.setMicrophone(true, 2)
         Root.toggle(false)
         Root.toggle(true)
-        compare(Root.showIncompatible, true)
         const panel = createTemporaryObject(contentView, testCase)
         compare(find(panel, "incompatibleTitle").text, "Accelerometer Required")
         mouseClick(find(panel, "useMicrophone"))
         compare(panel.screenName, "main")
         verify(Root.enabled && Detector.listening)
-        compare(Root.tapSensor, "microphone")
-
         // Back to the missing accelerometer: the switch goes off, and switching on offers the way out again.
         Root.chooseTapSensor("accelerometer")
-        verify(!Root.enabled)
         Probe.setMicrophone(false, 2)
         Root.toggle(true)
-        verify(find(panel, "useMicrophone").visible)
         mouseClick(find(panel, "useMicrophone"))
         compare(panel.screenName, "incompatible")
-        verify(!find(panel, "useMicrophone").visible)
-        verify(!Root.enabled)
-
+        verify(!find(panel, "useMicrophone").visible && !Root.enabled)
         Root.calibratePalms()
         verify(findChild(panel, "palmCalibrateView") === null)
         Root.calibrationFinished()
