@@ -7,13 +7,12 @@
 
 namespace thwacko {
 
-// A microphone that is there only while `present` says so, capturing `channels` channels: the
-// still sensor's device under a microphone's name.
+// A mono microphone that is there only while `present` says so: the still sensor's device under
+// a microphone's name.
 class SwitchableMicrophone final : public Microphone {
  public:
   SwitchableMicrophone(MainQueue& queue, Clock& clock) : still_(queue, clock) {}
   bool present = true;
-  int channels = 2;
 
   void setThreshold(double) override {}
   Wake wakeDrivers() override { return {}; }
@@ -27,7 +26,7 @@ class SwitchableMicrophone final : public Microphone {
   struct Candidate final : SensorCandidate {
     explicit Candidate(SwitchableMicrophone& owner) : owner(owner) {}
     SensorIdentity identify() override {
-      return {SensorIdentity::Kind::microphone, 0xFF00, 3, "stand-in", "48000", owner.channels};
+      return {SensorIdentity::Kind::microphone, 0xFF00, 3, "stand-in", "48000", 1};
     }
     std::unique_ptr<AccelerometerDevice> createDevice() override {
       return owner.still_.listCandidates().candidates.front()->createDevice();

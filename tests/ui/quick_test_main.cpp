@@ -47,10 +47,7 @@ class Probe final : public QObject {
   }
 
   Q_INVOKABLE void setSensorPresent(bool present) { sensor_.present = present; }
-  Q_INVOKABLE void setMicrophone(bool present, int channels) {
-    microphone_.present = present;
-    microphone_.channels = channels;
-  }
+  Q_INVOKABLE void setMicrophonePresent(bool present) { microphone_.present = present; }
   Q_INVOKABLE void tap(double magnitude) {
     TapEvent event;
     event.magnitude = magnitude;

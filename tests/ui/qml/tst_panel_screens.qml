@@ -31,7 +31,6 @@ TestCase {
 
     function cleanup() {
         Root.chooseTapSensor("accelerometer")
-        Modes.mode = "velocity"
         Settings.chooseAppearance("system")
         Root.dismissSettings()
         Root.back()
@@ -80,7 +79,7 @@ TestCase {
     }
 
     function test_tapSensorPillsMoveListeningAndTheSlidersSpeakDecibels() {
-        Probe.setMicrophone(true, 1)
+        Probe.setMicrophonePresent(true)
         Detector.threshold = 0.015
         Modes.velocityCeiling = 0.09
         const card = createTemporaryObject(settingsView, testCase)
@@ -145,7 +144,7 @@ TestCase {
     // Runs last: without a sensor or a microphone the panel keeps the incompatible screen for good.
     function test_zz_theIncompatibleScreenOffersTheMicrophoneUntilItFailsToo() {
         Probe.setSensorPresent(false)
-        Probe.setMicrophone(true, 2)
+        Probe.setMicrophonePresent(true)
         Root.toggle(false)
         Root.toggle(true)
         const panel = createTemporaryObject(contentView, testCase)
@@ -155,7 +154,7 @@ TestCase {
         verify(Root.enabled && Detector.listening)
         // Back to the missing accelerometer: the switch goes off, and switching on offers the way out again.
         Root.chooseTapSensor("accelerometer")
-        Probe.setMicrophone(false, 2)
+        Probe.setMicrophonePresent(false)
         Root.toggle(true)
         mouseClick(find(panel, "useMicrophone"))
         compare(panel.screenName, "incompatible")
