@@ -27,8 +27,9 @@ Coordinator::Coordinator(CoordinatorServices services)
       services.notifications.showAbout.subscribe([this] { assign(screen_, Screen::about); });
   tapSensor_.follow(detector_);
   tapSensorSubscription_ = tapSensor_.observe([this](const TapSensor&) { changed_.send(); });
-  // The sensor found by a start decides monoMicrophone().
+  // The sensor found by a start, or not found, decides monoMicrophone().
   listeningSubscription_ = detector_.observeIsListening([this](const bool&) { changed_.send(); });
+  availableSubscription_ = detector_.observeSensorAvailable([this](const bool&) { changed_.send(); });
 }
 
 std::string Coordinator::storedAppearance() const {

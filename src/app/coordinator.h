@@ -163,6 +163,7 @@ class Coordinator {
   Subscription showAboutSubscription_;
   Subscription tapSensorSubscription_;
   Subscription listeningSubscription_;
+  Subscription availableSubscription_;
   Lifetime lifetime_;
 };
 

@@ -20,19 +20,18 @@ SensorSession::~SensorSession() { stop(); }
 void SensorSession::start() {
   if (isListening_.get()) return;
   foundSensor_.reset();
-  const bool microphone = accelerometer_.listsMicrophones();
   wakeDrivers();
-  std::unique_ptr<AccelerometerDevice> device = findAccelerometer(microphone);
+  std::unique_ptr<AccelerometerDevice> device = findAccelerometer();
   if (!device) {
     sensorAvailable_.set(false);
-    if (!microphone) log_.write("[TapDetector] No accelerometer found.");
+    if (!accelerometer_.listsMicrophones()) log_.write("[TapDetector] No accelerometer found.");
     return;
   }
+  const bool microphone = foundSensor_->kind == SensorIdentity::Kind::microphone;
   if (const std::int32_t status = device->open(); status != 0) {
     sensorAvailable_.set(false);
-    log_.write(microphone
-                   ? "[TapDetector] Failed to open microphone: " + std::to_string(status)
-                   : "[TapDetector] Failed to open device: " + std::to_string(status) + ". Need sudo.");
+    log_.write(microphone ? "[TapDetector] Failed to open microphone: " + std::to_string(status)
+                          : "[TapDetector] Failed to open device: " + std::to_string(status) + ". Need sudo.");
     return;
   }
   if (microphone) log_.write("[TapDetector] Microphone opened");
@@ -81,10 +80,11 @@ void SensorSession::wakeDrivers() {
   log_.write("[TapDetector] Woke " + std::to_string(wake.count) + " SPU driver(s)");
 }
 
-std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer(bool microphone) {
+std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer() {
+  const bool microphones = accelerometer_.listsMicrophones();
   Accelerometer::Listing listing = accelerometer_.listCandidates();
   if (listing.status != 0) {
-    log_.write((microphone ? "[TapDetector] No microphone: " : "[TapDetector] No AppleSPUHIDDevice found: ") +
+    log_.write((microphones ? "[TapDetector] No microphone: " : "[TapDetector] No AppleSPUHIDDevice found: ") +
                std::to_string(listing.status));
     return nullptr;
   }
@@ -94,15 +94,14 @@ std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer(bool micro
     if (identity.usagePage != kAccelerometerUsagePage || identity.usage != kAccelerometerUsage) continue;
     std::unique_ptr<AccelerometerDevice> device = candidate->createDevice();
     if (device) foundSensor_ = identity;
-    if (microphone) {
-      if (!device) log_.write("[TapDetector] No microphone");
-    } else {
+    if (identity.kind != SensorIdentity::Kind::microphone)
       log_.write(device ? "[TapDetector] Accelerometer device created successfully"
                         : "[TapDetector] Failed to create IOHIDDevice");
-    }
+    else if (!device)
+      log_.write("[TapDetector] No microphone");
     return device;
   }
-  log_.write(microphone ? "[TapDetector] No microphone" : "[TapDetector] No accelerometer among SPU devices");
+  log_.write(microphones ? "[TapDetector] No microphone" : "[TapDetector] No accelerometer among SPU devices");
   return nullptr;
 }
 

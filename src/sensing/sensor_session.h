@@ -19,8 +19,8 @@ namespace thwacko {
 // The accelerometer from search to loss: wakes the sensor drivers, searches the candidates in
 // order for the accelerometer (usage page 0xFF00, usage 3), opens it and hands on every report
 // with the time its sample was taken, until stop() or until the device fails or vanishes. Every
-// step is logged under the "[TapDetector]" prefix; a port that lists microphones gets lines that
-// say so ("Microphone opened", "No microphone"). Everything here runs on the main thread.
+// step is logged under the "[TapDetector]" prefix; a microphone, and the search of a port that
+// lists microphones, get lines that say so ("Microphone opened", "No microphone"). Everything here runs on the main thread.
 class SensorSession {
  public:
   // Called for each report while listening; `taken` is when the sample was taken.
@@ -63,7 +63,7 @@ class SensorSession {
   using ReportBuffer = std::array<std::uint8_t, 4096>;
 
   void wakeDrivers();
-  std::unique_ptr<AccelerometerDevice> findAccelerometer(bool microphone);
+  std::unique_ptr<AccelerometerDevice> findAccelerometer();
   void logCandidate(const SensorIdentity& identity);
   void endListening();
   void deviceLost(std::string_view reason);

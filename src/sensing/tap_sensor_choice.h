@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "sensing/accelerometer.h"
 #include "sensing/microphone.h"
