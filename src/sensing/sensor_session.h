@@ -20,7 +20,8 @@ namespace thwacko {
 // order for the accelerometer (usage page 0xFF00, usage 3), opens it and hands on every report
 // with the time its sample was taken, until stop() or until the device fails or vanishes. Every
 // step is logged under the "[TapDetector]" prefix; a microphone, and the search of a port that
-// lists microphones, get lines that say so ("Microphone opened", "No microphone"). Everything here runs on the main thread.
+// lists microphones, get lines that say so ("Microphone opened", "No microphone"). Everything
+// here runs on the main thread.
 class SensorSession {
  public:
   // Called for each report while listening; `taken` is when the sample was taken.
