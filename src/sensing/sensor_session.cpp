@@ -30,8 +30,9 @@ void SensorSession::start() {
   const bool microphone = foundSensor_->kind == SensorIdentity::Kind::microphone;
   if (const std::int32_t status = device->open(); status != 0) {
     sensorAvailable_.set(false);
-    log_.write(microphone ? "[TapDetector] Failed to open microphone: " + std::to_string(status)
-                          : "[TapDetector] Failed to open device: " + std::to_string(status) + ". Need sudo.");
+    log_.write(microphone
+                   ? "[TapDetector] Failed to open microphone: " + std::to_string(status)
+                   : "[TapDetector] Failed to open device: " + std::to_string(status) + ". Need sudo.");
     return;
   }
   if (microphone) log_.write("[TapDetector] Microphone opened");
@@ -84,8 +85,9 @@ std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer() {
   const bool microphones = accelerometer_.listsMicrophones();
   Accelerometer::Listing listing = accelerometer_.listCandidates();
   if (listing.status != 0) {
-    log_.write((microphones ? "[TapDetector] No microphone: " : "[TapDetector] No AppleSPUHIDDevice found: ") +
-               std::to_string(listing.status));
+    log_.write(
+        (microphones ? "[TapDetector] No microphone: " : "[TapDetector] No AppleSPUHIDDevice found: ") +
+        std::to_string(listing.status));
     return nullptr;
   }
   for (const std::unique_ptr<SensorCandidate>& candidate : listing.candidates) {
@@ -101,7 +103,8 @@ std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer() {
       log_.write("[TapDetector] No microphone");
     return device;
   }
-  log_.write(microphones ? "[TapDetector] No microphone" : "[TapDetector] No accelerometer among SPU devices");
+  log_.write(microphones ? "[TapDetector] No microphone"
+                         : "[TapDetector] No accelerometer among SPU devices");
   return nullptr;
 }
 
