@@ -1,17 +1,12 @@
 #pragma once
 
 #include <atomic>
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "output/audio_output.h"
+#include "platform/pipewire_stream.h"
 #include "support/main_queue.h"
-
-struct pw_thread_loop;
-struct pw_context;
-struct pw_core;
-struct pw_stream;
 
 namespace thwacko {
 
@@ -45,36 +40,14 @@ class PipeWireOutput final : public AudioOutput {
   std::optional<double> latencySeconds() const override;
 
  private:
-  struct Listeners;
-  // What a posted loss report needs to find out whether this stream is still the running one.
-  struct Session {
-    Events events;
-    bool current = true;  // main thread only
-  };
-
-  std::optional<std::string> connect();
-  // PipeWire loop thread, loop locked.
-  void streamStateChanged(int state, const char* error);
-  void reportLost(std::string reason);
   // Real-time thread.
   void process() noexcept;
 
-  MainQueue& mainQueue_;
+  PipeWireStream stream_;
   AudioRenderer* renderer_ = nullptr;
-  std::shared_ptr<Session> session_;
-  pw_thread_loop* loop_ = nullptr;
-  pw_context* context_ = nullptr;
-  pw_core* core_ = nullptr;
-  pw_stream* stream_ = nullptr;
-  std::unique_ptr<Listeners> listeners_;
-  // Loop thread, loop locked: the stream's state while start() waits, and whether it returned.
-  int state_ = 0;
-  std::string error_;
-  bool running_ = false;
-  // Set on the real-time thread once it has rendered a period, and when the stream lost its
-  // daemon; stop() clears both once the stream is gone.
+  // Set on the real-time thread once it has rendered a period; stop() clears it once the stream
+  // is gone.
   std::atomic<bool> firstPeriodDone_{false};
-  std::atomic<bool> lost_{false};
 };
 
 }  // namespace thwacko

@@ -1,11 +1,8 @@
 #include "platform/sample_poller.h"
 
-#include <sys/eventfd.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -35,9 +32,7 @@ void sleepUntil(std::int64_t deadlineNs) {
 std::int32_t SamplePoller::start(Read read, Duration shortestPeriod, SampleHandler onSample,
                                  RateHandler onRate, LossHandler onLost) {
   stop();
-  wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wakeFd_ < 0) return -errno;
-  wakeNode_.adopt(wakeFd_);
+  if (const int error = wake_.open([this] { deliver(); }); error < 0) return error;
   read_ = std::move(read);
   onSample_ = std::move(onSample);
   onRate_ = std::move(onRate);
@@ -46,13 +41,11 @@ std::int32_t SamplePoller::start(Read read, Duration shortestPeriod, SampleHandl
   error_ = 0;
   periodNs_ = 0;
   rateReported_ = false;
-  wakeNode_.watch([this] { deliver(); });
   const std::int64_t shortestNs = std::max(shortestPeriod, kFastestPeriod).count();
   try {
     thread_ = std::thread([this, shortestNs] { readLoop(shortestNs); });
   } catch (const std::system_error& error) {
-    wakeNode_.close();
-    wakeFd_ = -1;
+    wake_.close();
     return -error.code().value();
   }
   return 0;
@@ -63,8 +56,7 @@ void SamplePoller::stop() {
     stopping_.store(true, std::memory_order_release);
     thread_.join();
   }
-  wakeNode_.close();
-  wakeFd_ = -1;
+  wake_.close();
   while (queue_.pop()) {
   }
 }
@@ -81,7 +73,7 @@ void SamplePoller::readLoop(std::int64_t shortestPeriodNs) {
     const std::int64_t after = monotonicNs();
     if (status != 0) {
       error_.store(status, std::memory_order_release);
-      wake();
+      wake_.wake();
       return;
     }
     queue_.push(Taken{sample, before + (after - before) / 2});  // a full queue drops the sample
@@ -92,7 +84,7 @@ void SamplePoller::readLoop(std::int64_t shortestPeriodNs) {
         periodNs_.store(periodNs, std::memory_order_release);
       }
     }
-    wake();
+    wake_.wake();
     // A read that overran skips the deadlines it missed instead of catching up in a burst.
     deadlineNs += periodNs;
     if (deadlineNs <= after) deadlineNs += (after - deadlineNs) / periodNs * periodNs + periodNs;
@@ -100,14 +92,7 @@ void SamplePoller::readLoop(std::int64_t shortestPeriodNs) {
   }
 }
 
-void SamplePoller::wake() {
-  const std::uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
-}
-
 void SamplePoller::deliver() {
-  std::array<std::uint8_t, sizeof(std::uint64_t)> count{};
-  wakeNode_.read(count);
   const std::weak_ptr<const bool> alive = alive_;
   const std::int64_t periodNs = periodNs_.load(std::memory_order_acquire);
   if (!rateReported_ && periodNs > 0) {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <thread>
 
-#include "platform/device_node.h"
+#include "platform/wake_signal.h"
 #include "sensing/acceleration.h"
 #include "support/clock.h"
 #include "support/spsc_queue.h"
@@ -58,7 +58,6 @@ class SamplePoller {
   };
 
   void readLoop(std::int64_t shortestPeriodNs);
-  void wake();
   void deliver();
 
   Read read_;
@@ -70,8 +69,7 @@ class SamplePoller {
   std::atomic<std::int32_t> error_{0};
   std::atomic<std::int64_t> periodNs_{0};
   bool rateReported_ = false;
-  int wakeFd_ = -1;
-  DeviceNode wakeNode_;  // the eventfd, watched by the main thread's event loop
+  WakeSignal wake_;
   SpscQueue<Taken, 512> queue_;
   std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
 };

@@ -32,7 +32,7 @@ std::array<OnsetSample, 4> onsetSamples(const Onset& onset) {
   return {{{milliseconds(-1), {}},
            {milliseconds(0), onsetJolt(onset)},
            {milliseconds(1), {}},
-           {milliseconds(5), {}}}};
+           {milliseconds(6), {}}}};
 }
 
 }  // namespace thwacko

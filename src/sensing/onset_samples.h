@@ -36,7 +36,9 @@ Acceleration onsetJolt(const Onset& onset);
 // The samples that make the tap detector emit exactly one tap for the onset, stamped with the
 // onset's time and holding the jolt: rest 1 ms before the onset, the jolt at it, rest again
 // 1 ms after (the same jolt back, so it does not replace the peak, and while the tap is pending,
-// so it starts nothing) and at 5 ms, which closes the peak window with a zero jolt. An onset
+// so it starts nothing) and at 6 ms, which closes the 5 ms peak window with a zero jolt: a
+// millisecond past it, since a device's delivery moves each time by the little that passes
+// between the reading of its age and the reading of the clock it is taken from. An onset
 // below the threshold gives no tap; the next onset starts from rest.
 struct OnsetSample {
   Duration offset;  // from the onset's time

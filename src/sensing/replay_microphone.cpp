@@ -1,15 +1,12 @@
 #include "sensing/replay_microphone.h"
 
 #include <algorithm>
-#include <cstring>
-#include <functional>
 #include <utility>
 #include <vector>
 
 #include "sensing/onset_detector.h"
+#include "sensing/onset_reporter.h"
 #include "sensing/onset_samples.h"
-#include "sensing/sample_report.h"
-#include "support/lifetime.h"
 
 namespace thwacko {
 
@@ -32,46 +29,40 @@ constexpr std::size_t kPeriodFrames = 128;
 class ReplayMicrophoneDevice final : public AccelerometerDevice, private OnsetDetector::Sink {
  public:
   explicit ReplayMicrophoneDevice(Playback playback)
-      : playback_(std::move(playback)), period_(kPeriodFrames * playback_->detector.channels()) {}
+      : playback_(std::move(playback)),
+        period_(kPeriodFrames * playback_->detector.channels()),
+        reporter_(playback_->mainQueue, playback_->clock) {}
 
   std::int32_t open() override { return 0; }
 
   void startDelivery(std::span<std::uint8_t> buffer, ReportHandler onReport, LossHandler onLost) override {
-    buffer_ = buffer;
-    onReport_ = std::move(onReport);
+    reporter_.start(buffer, std::move(onReport));
     onLost_ = std::move(onLost);
     start_ = playback_->clock.now();
     playback_->wav.rewind();
     playback_->detector.reset();
-    ++generation_;
     scheduleNextPeriod();
   }
-  void stopDelivery() override { ++generation_; }
-  void close() override { ++generation_; }
+  void stopDelivery() override { reporter_.stop(); }
+  void close() override { reporter_.stop(); }
 
  private:
   WallTime frameTime(std::uint64_t frame) const {
     return start_ + secondsToDuration(static_cast<double>(frame) / playback_->detector.sampleRate());
   }
 
-  // Each period is read when its last frame would have been captured; the generation drops the
-  // work of a stopped delivery.
+  // Each period is read when its last frame would have been captured; work posted for a
+  // stopped delivery is dropped.
   void scheduleNextPeriod() {
     const WallTime due = frameTime(playback_->detector.framesProcessed() + kPeriodFrames);
     const Duration wait = std::max(due - playback_->clock.now(), Duration::zero());
-    playback_->mainQueue.postAfter(durationToSeconds(wait), guarded([this] { capturePeriod(); }));
-  }
-
-  Task guarded(std::function<void()> work) {
-    return lifetime_.guard([this, generation = generation_, work = std::move(work)] {
-      if (generation == generation_) work();
-    });
+    playback_->mainQueue.postAfter(durationToSeconds(wait), reporter_.guarded([this] { capturePeriod(); }));
   }
 
   void capturePeriod() {
     const std::size_t frames = playback_->wav.read(period_);
     if (frames == 0) {
-      ++generation_;
+      reporter_.stop();
       const LossHandler onLost = std::move(onLost_);  // the handler may destroy this device
       onLost("end of recording");
       return;
@@ -80,27 +71,16 @@ class ReplayMicrophoneDevice final : public AccelerometerDevice, private OnsetDe
     scheduleNextPeriod();
   }
 
-  // Each sample in a task of its own, so that a handler that stops delivery or destroys this
-  // device stops the rest.
   bool onset(const Onset& onset) noexcept override {
-    const WallTime time = frameTime(onset.frame);
-    for (const OnsetSample& sample : onsetSamples(onset))
-      playback_->mainQueue.post(guarded([this, report = encodeSampleReport(sample.sample),
-                                         taken = time + sample.offset] {
-        std::memcpy(buffer_.data(), report.data(), std::min(report.size(), buffer_.size()));
-        onReport_(buffer_.data(), std::min(report.size(), buffer_.size()), playback_->clock.now() - taken);
-      }));
+    reporter_.report(onset, frameTime(onset.frame));
     return true;
   }
 
   Playback playback_;
   std::vector<float> period_;
-  std::span<std::uint8_t> buffer_;
-  ReportHandler onReport_;
+  OnsetReporter reporter_;
   LossHandler onLost_;
   WallTime start_;
-  std::uint64_t generation_ = 0;
-  Lifetime lifetime_;
 };
 
 class ReplayMicrophoneCandidate final : public SensorCandidate {

@@ -87,6 +87,18 @@ class PipeWireSession {
     for (auto daemon = daemons_.rbegin(); daemon != daemons_.rend(); ++daemon) end(*daemon);
   }
 
+  // Makes the null sink's monitor the default source, so that a capture stream hears what is
+  // played into the sink; gives whether it is, ten seconds at most.
+  bool captureTheSink() {
+    const QString monitor = QStringLiteral("%1.monitor").arg(kSink);
+    QString source;
+    return poll("the sink's monitor as the default source", [&] {
+      return run({QStringLiteral("pactl"), QStringLiteral("set-default-source"), monitor}) == 0 &&
+             run({QStringLiteral("pactl"), QStringLiteral("get-default-source")}, &source) == 0 &&
+             source.trimmed() == monitor;
+    });
+  }
+
   // Plays a sound file into the null sink; gives paplay's exit status.
   static int playWav(const QString& path) {
     return run({QStringLiteral("paplay"), QStringLiteral("--device=") + kSink, path});
