@@ -1,5 +1,6 @@
 // Shown instead of everything else once switching on found no accelerometer: what the program
-// needs, which machines have it, and a way out.
+// needs, which machines have it, the microphone as the other source (until it too has failed),
+// and a way out.
 import QtQuick
 import Thwacko 1.0
 
@@ -115,6 +116,26 @@ Item {
             }
         }
         Item { width: 1; height: 24 }
+        Rectangle {
+            objectName: "useMicrophone"
+            visible: Root.offersMicrophone
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: micText.implicitWidth + 48
+            height: micText.implicitHeight + 20
+            radius: 6
+            color: Theme.accent
+            Text {
+                id: micText
+                anchors.centerIn: parent
+                text: "Use the microphone instead"
+                font.family: Theme.fontFamily
+                font.pixelSize: 11
+                font.weight: Font.Medium
+                color: "white"
+            }
+            MouseArea { anchors.fill: parent; onClicked: Root.useMicrophone() }
+        }
+        Item { width: 1; height: 12; visible: Root.offersMicrophone }
         Rectangle {
             objectName: "quit"
             anchors.horizontalCenter: parent.horizontalCenter
