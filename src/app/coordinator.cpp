@@ -70,8 +70,8 @@ void Coordinator::chooseTapSensor(TapSensor sensor) {
   if (wasListening && !detector_.isListening()) assign(isEnabled_, false);
 }
 
-void Coordinator::onUseMicrophone() {
-  tapSensor_.choose(TapSensor::microphone);
+void Coordinator::onUseOtherTapSensor() {
+  tapSensor_.choose(offersMicrophone() ? TapSensor::microphone : TapSensor::accelerometer);
   assign(showIncompatible_, false);
   assign(screen_, Screen::main);
   onToggle(true);

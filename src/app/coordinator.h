@@ -75,10 +75,11 @@ class Coordinator {
   // Settings: stores where taps come from and moves listening over. A source that cannot be
   // opened leaves the switch off, as a failed switch-on does, without the incompatible screen.
   void chooseTapSensor(TapSensor sensor);
-  // Incompatible screen: the microphone becomes the source, the main screen comes back and
-  // listening starts; when the microphone cannot be opened either, the incompatible screen
-  // returns (and no longer offers it).
-  void onUseMicrophone();
+  // Incompatible screen: the other tap sensor becomes the source (the microphone, or the
+  // accelerometer again when the microphone failed), the main screen comes back and listening
+  // starts; when that one cannot be opened either, the incompatible screen returns and offers
+  // the first again, so that it is never a dead end.
+  void onUseOtherTapSensor();
 
   // The tap pipeline and its pieces.
   void processTap(const TapEvent& event);
@@ -113,7 +114,8 @@ class Coordinator {
   // The stored appearance choice, "system" when none is stored; follows every write.
   const std::string& rawAppearance() const { return rawAppearance_; }
   bool invertPalmAxis() const { return preferences_.readBool(kInvertPalmAxisKey); }
-  // Whether the incompatible screen offers the microphone: only while it is not the source.
+  // Whether the incompatible screen offers the microphone (while it is not the source) or the
+  // accelerometer (while the microphone is).
   bool offersMicrophone() const { return tapSensor_.current() != TapSensor::microphone; }
   // The microphone is the source and captures one channel: no tap has a side.
   bool monoMicrophone() const;

@@ -41,7 +41,7 @@ void RootModel::calibrationFinished() { coordinator_.onCalibrationFinished(); }
 void RootModel::about() { coordinator_.onAbout(); }
 void RootModel::back() { coordinator_.onBack(); }
 void RootModel::dismissSettings() { coordinator_.onDismissSettings(); }
-void RootModel::useMicrophone() { coordinator_.onUseMicrophone(); }
+void RootModel::useOtherTapSensor() { coordinator_.onUseOtherTapSensor(); }
 
 void RootModel::chooseTapSensor(const QString& sensor) {
   if (const auto parsed = tapSensorFromRawValue(sensor.toStdString())) coordinator_.chooseTapSensor(*parsed);

@@ -54,7 +54,7 @@ class RootModel final : public QObject {
   Q_INVOKABLE void dismissSettings();
   // Other text than a tap sensor's raw name changes nothing.
   Q_INVOKABLE void chooseTapSensor(const QString& sensor);
-  Q_INVOKABLE void useMicrophone();
+  Q_INVOKABLE void useOtherTapSensor();
 
  signals:
   void changed();

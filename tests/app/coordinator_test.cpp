@@ -240,7 +240,7 @@ TEST_F(CoordinatorTest, TheIncompatibleScreenLeadsToTheMicrophoneWhoseMonoTapsHa
   c.onToggle(true);
   ASSERT_TRUE(c.showIncompatible() && c.offersMicrophone());
   EXPECT_EQ(preferences.readString(kTapSensorKey), "sonar");  // unknown, kept until the user chooses
-  c.onUseMicrophone();
+  c.onUseOtherTapSensor();
   EXPECT_FALSE(c.showIncompatible());
   EXPECT_TRUE(c.isEnabled() && c.detector().isListening() && c.monoMicrophone());
   EXPECT_EQ(console.lines.end()[-2], "[TapDetector] Microphone opened");

@@ -1,6 +1,6 @@
 // Shown instead of everything else once switching on found no accelerometer: what the program
-// needs, which machines have it, the microphone as the other source (until it too has failed),
-// and a way out.
+// needs, which machines have it, the other tap sensor (the microphone, or the accelerometer
+// again when the microphone failed), and a way out.
 import QtQuick
 import Thwacko 1.0
 
@@ -117,8 +117,7 @@ Item {
         }
         Item { width: 1; height: 24 }
         Rectangle {
-            objectName: "useMicrophone"
-            visible: Root.offersMicrophone
+            objectName: "useOtherSensor"
             anchors.horizontalCenter: parent.horizontalCenter
             width: micText.implicitWidth + 48
             height: micText.implicitHeight + 20
@@ -127,15 +126,15 @@ Item {
             Text {
                 id: micText
                 anchors.centerIn: parent
-                text: "Use the microphone instead"
+                text: Root.offersMicrophone ? "Use the microphone instead" : "Use the accelerometer instead"
                 font.family: Theme.fontFamily
                 font.pixelSize: 11
                 font.weight: Font.Medium
                 color: "white"
             }
-            MouseArea { anchors.fill: parent; onClicked: Root.useMicrophone() }
+            MouseArea { anchors.fill: parent; onClicked: Root.useOtherTapSensor() }
         }
-        Item { width: 1; height: 12; visible: Root.offersMicrophone }
+        Item { width: 1; height: 12 }
         Rectangle {
             objectName: "quit"
             anchors.horizontalCenter: parent.horizontalCenter

@@ -141,24 +141,29 @@ TestCase {
         verify(!Calibration.calibrated)
     }
 
-    // Runs last: without a sensor or a microphone the panel keeps the incompatible screen for good.
-    function test_zz_theIncompatibleScreenOffersTheMicrophoneUntilItFailsToo() {
+    // Runs last: without a sensor or a microphone the panel stays on the incompatible screen.
+    function test_zz_theIncompatibleScreenOffersTheOtherTapSensor() {
         Probe.setSensorPresent(false)
         Probe.setMicrophonePresent(true)
         Root.toggle(false)
         Root.toggle(true)
         const panel = createTemporaryObject(contentView, testCase)
         compare(find(panel, "incompatibleTitle").text, "Accelerometer Required")
-        mouseClick(find(panel, "useMicrophone"))
+        mouseClick(find(panel, "useOtherSensor"))
         compare(panel.screenName, "main")
         verify(Root.enabled && Detector.listening)
         // Back to the missing accelerometer: the switch goes off, and switching on offers the way out again.
         Root.chooseTapSensor("accelerometer")
         Probe.setMicrophonePresent(false)
         Root.toggle(true)
-        mouseClick(find(panel, "useMicrophone"))
+        mouseClick(find(panel, "useOtherSensor"))
         compare(panel.screenName, "incompatible")
-        verify(!find(panel, "useMicrophone").visible && !Root.enabled)
+        verify(!Root.enabled)
+        // The microphone failed too: the way back to the accelerometer, never a dead end.
+        compare(find(panel, "useOtherSensor").children[0].text, "Use the accelerometer instead")
+        mouseClick(find(panel, "useOtherSensor"))
+        compare(panel.screenName, "incompatible")
+        compare(find(panel, "useOtherSensor").children[0].text, "Use the microphone instead")
         Root.calibratePalms()
         verify(findChild(panel, "palmCalibrateView") === null)
         Root.calibrationFinished()
