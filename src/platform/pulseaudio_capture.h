@@ -17,8 +17,10 @@ namespace thwacko {
 // service), recorded through the asynchronous API in 32-bit float at the source's own rate
 // and with its channels, up to two (a mono microphone stays mono, a larger array is mixed down
 // to stereo by the server). The server is asked to hand over 128 frames at a time; the server's
-// thread passes them on as they come, in periods of at most that. A server that is not running
-// is never started; loss and a server that does not answer are the client's.
+// thread passes them on as they come, in periods of at most that. When each period was heard is
+// an estimate from the stream's latency as the server last reported it, interpolated since,
+// so that working it out asks the server nothing. PulseAudioClient connects without starting a
+// server, gives up on one that does not answer and tells a loss once.
 class PulseAudioCapture final : public AudioCapture {
  public:
   static constexpr std::size_t kPeriodFrames = 128;

@@ -17,7 +17,8 @@ namespace thwacko {
 // through its asynchronous API: a stereo 32-bit float stream at 44100 Hz named "thwacko" that
 // asks the server to keep the whole delay, its own buffer and the sink's, near a few 64-frame
 // periods. The server's own thread renders into the memory the server hands out, so nothing
-// is copied on the way. Connection, loss and the server that never starts are the client's.
+// is copied on the way. PulseAudioClient connects without starting a server, gives up on one
+// that does not answer and tells a loss once.
 class PulseAudioOutput final : public AudioOutput {
  public:
   static constexpr unsigned kPeriodFrames = 64;

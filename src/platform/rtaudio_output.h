@@ -14,7 +14,8 @@ namespace thwacko {
 // The stream runs at 44100 Hz with 32-bit float samples on the default output device, one
 // channel, or two with the mono mix on both, and asks for the smallest period the device
 // allows, down to 64 frames (about 1.45 ms). Under JACK the client is named "thwacko", its
-// ports connect to the system's playback ports and the server must run at 44100 Hz.
+// ports connect to the system's playback ports and the server must run at 44100 Hz; a server
+// that shuts down is told once (RtAudioStream notices it).
 class RtAudioOutput final : public AudioOutput {
  public:
   using System = RtAudioStream::System;
