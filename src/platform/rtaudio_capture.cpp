@@ -6,7 +6,7 @@
 #include <span>
 #include <utility>
 
-#include "platform/capture_time.h"
+#include "platform/monotonic_time.h"
 
 namespace thwacko {
 

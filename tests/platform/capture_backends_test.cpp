@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/wait_until.h"
-#include "platform/capture_time.h"
+#include "platform/monotonic_time.h"
 #include "platform/pulseaudio_capture.h"
 #include "platform/qt_main_queue.h"
 #include "platform/rtaudio_capture.h"
