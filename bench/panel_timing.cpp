@@ -28,6 +28,7 @@
 #include "testing/fake_sensor_tree.h"
 #include "testing/millisecond_schedule.h"
 #include "testing/no_user_notifications.h"
+#include "testing/switchable_microphone.h"
 #include "ui/app_wiring.h"
 
 namespace {
@@ -109,12 +110,15 @@ int main(int argc, char** argv) {
   HidrawAccelerometer sensor(tree.root());
   QtMainQueue audioQueue;
   RtAudioOutput audio(RtAudioOutput::System::alsa, audioQueue);
+  // The accelerometer is the source; the microphone is only there to be chosen.
+  SystemClock clock;
+  SwitchableMicrophone microphone(audioQueue, clock);
   RtMidiService midi;
   // No feed: the About screen's checks fail at once, without the network.
   QtHttpClient http;
   NoUserNotifications userNotifications;
   AppWiring wiring(
-      {preferences, console, systemLog, sensor, audio, midi, http, userNotifications, {"", "", ""}});
+      {preferences, console, systemLog, sensor, audio, midi, http, userNotifications, {}, &microphone});
   wiring.buildTray({"", "", ""}, false);
   Coordinator& coordinator = wiring.coordinator();
   TrayShell& tray = wiring.tray();

@@ -8,6 +8,7 @@
 #include "build_info.h"
 #include "platform/dbus_notifications.h"
 #include "platform/desktop_audio.h"
+#include "platform/desktop_microphone.h"
 #include "platform/laptop_accelerometers.h"
 #include "platform/qsettings_preferences.h"
 #include "platform/qt_http_client.h"
@@ -43,6 +44,9 @@ int main(int argc, char** argv) {
   // The back ends' own main-thread work (a lost audio server, retries) runs on the Qt event loop.
   QtMainQueue backEndQueue;
   DesktopAudio audio(backEndQueue, systemLog);
+  // The other tap source, open only while it is the chosen one and listening is on.
+  SystemClock clock;
+  DesktopMicrophone microphone(backEndQueue, clock);
   RtMidiService midi;
   QtHttpClient http;
   DBusNotifications userNotifications;
@@ -55,7 +59,8 @@ int main(int argc, char** argv) {
                     midi,
                     http,
                     userNotifications,
-                    {build_info::version, build_info::feedURL, build_info::homePage}});
+                    {build_info::version, build_info::feedURL, build_info::homePage},
+                    &microphone.microphone()});
   wiring.buildTray(
       {build_info::feedbackAddress, build_info::version, QSysInfo::prettyProductName().toStdString()}, true);
   wiring.shell().launch();

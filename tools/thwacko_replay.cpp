@@ -222,17 +222,14 @@ int main(int argc, char** argv) {
     accelerometer.emplace(recording, queue, clock);
   Accelerometer& sensor = audio ? static_cast<Accelerometer&>(*microphone) : *accelerometer;
 
-  Coordinator coordinator(CoordinatorServices{
-      preferences, queue, clock, console, options->audio || options->midi ? static_cast<LogSink&>(systemLog) : quiet,
-      sensor, realAudio ? realAudio->output() : noAudio,
-      realMidi ? static_cast<MIDIService&>(*realMidi) : noMidi, notifications});
+  Coordinator coordinator(
+      CoordinatorServices{preferences, queue, clock, console,
+                          options->audio || options->midi ? static_cast<LogSink&>(systemLog) : quiet, sensor,
+                          realAudio ? realAudio->output() : noAudio,
+                          realMidi ? static_cast<MIDIService&>(*realMidi) : noMidi, notifications,
+                          // A microphone session is found whichever tap sensor the settings choose.
+                          microphone ? &*microphone : nullptr});
   if (options->midi) coordinator.midiOutput().setEnabled(true);
-  Subscription threshold;
-  if (microphone) {
-    microphone->setThreshold(coordinator.detector().threshold());
-    threshold =
-        coordinator.detector().observeThreshold([&](const double& g) { microphone->setThreshold(g); });
-  }
 
   EntryPrinter printer(coordinator.log(), clock);
   auto printing = coordinator.log().observe([&] { printer.printNew(); });

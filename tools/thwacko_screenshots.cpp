@@ -24,6 +24,7 @@
 #include "platform/system_log.h"
 #include "support/in_memory_preferences.h"
 #include "testing/no_user_notifications.h"
+#include "testing/switchable_microphone.h"
 #include "testing/switchable_sensor.h"
 #include "ui/app_wiring.h"
 
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
   QtMainQueue sensorQueue;
   SystemClock sensorClock;
   SwitchableSensor sensor(sensorQueue, sensorClock);
+  SwitchableMicrophone microphone(sensorQueue, sensorClock);
   RtAudioOutput audio(RtAudioOutput::System::alsa, sensorQueue);
   RtMidiService midi;
   // No feed: every check fails at once; the update is handed over directly further down.
@@ -86,7 +88,8 @@ int main(int argc, char** argv) {
                     midi,
                     http,
                     userNotifications,
-                    {build_info::version, "", build_info::homePage}});
+                    {build_info::version, "", build_info::homePage},
+                    &microphone});
   Coordinator& coordinator = wiring.coordinator();
   ThemePalette& palette = wiring.palette();
 

@@ -12,8 +12,8 @@ namespace thwacko {
 Coordinator::Coordinator(CoordinatorServices services)
     : preferences_(services.preferences),
       mainQueue_(services.mainQueue),
-      detector_(services.preferences, services.mainQueue, services.clock, services.console,
-                services.accelerometer),
+      tapSensor_(services.preferences, services.accelerometer, services.microphone),
+      detector_(services.preferences, services.mainQueue, services.clock, services.console, tapSensor_),
       modeStore_(services.preferences),
       palmCalibration_(services.preferences),
       soundEngine_(services.audio, services.preferences, services.systemLog),
@@ -25,6 +25,11 @@ Coordinator::Coordinator(CoordinatorServices services)
   });
   showAboutSubscription_ =
       services.notifications.showAbout.subscribe([this] { assign(screen_, Screen::about); });
+  tapSensor_.follow(detector_);
+  tapSensorSubscription_ = tapSensor_.observe([this](const TapSensor&) { changed_.send(); });
+  // The sensor found by a start, or not found, decides monoMicrophone().
+  listeningSubscription_ = detector_.observeIsListening([this](const bool&) { changed_.send(); });
+  availableSubscription_ = detector_.observeSensorAvailable([this](const bool&) { changed_.send(); });
 }
 
 std::string Coordinator::storedAppearance() const {
@@ -59,6 +64,25 @@ void Coordinator::setInvertPalmAxis(bool invert) {
   changed_.send();
 }
 
+void Coordinator::chooseTapSensor(TapSensor sensor) {
+  const bool wasListening = detector_.isListening();
+  tapSensor_.choose(sensor);
+  if (wasListening && !detector_.isListening()) assign(isEnabled_, false);
+}
+
+void Coordinator::onUseOtherTapSensor() {
+  tapSensor_.choose(offersMicrophone() ? TapSensor::microphone : TapSensor::accelerometer);
+  assign(showIncompatible_, false);
+  assign(screen_, Screen::main);
+  onToggle(true);
+}
+
+bool Coordinator::monoMicrophone() const {
+  return tapSensor_.current() == TapSensor::microphone &&
+         detector_.foundSensorKind() == SensorIdentity::Kind::microphone &&
+         detector_.foundSensorChannels() == 1;
+}
+
 void Coordinator::applyEnabled() {
   if (isEnabled_) {
     detector_.start();
@@ -81,7 +105,10 @@ void Coordinator::ensureListening() {
 
 std::optional<bool> Coordinator::handOf(const TapEvent& event) const {
   const PalmCalibration& calibration = palmCalibration_.calibration();
-  if (calibration.isCalibrated()) return calibration.classify(event.jerkX, event.jerkY, event.jerkZ);
+  // A mono microphone's taps all point the same way: a calibration would give every one the
+  // same side, where the fallback gives none.
+  if (calibration.isCalibrated() && !monoMicrophone())
+    return calibration.classify(event.jerkX, event.jerkY, event.jerkZ);
   return uncalibratedHand(event, preferences_);
 }
 

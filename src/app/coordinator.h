@@ -14,6 +14,7 @@
 #include "output/midi_output.h"
 #include "output/sound_engine.h"
 #include "sensing/tap_detector.h"
+#include "sensing/tap_sensor_choice.h"
 #include "support/lifetime.h"
 #include "support/preferences.h"
 #include "support/subject.h"
@@ -35,6 +36,7 @@ struct CoordinatorServices {
   AudioOutput& audio;
   MIDIService& midi;
   NotificationCenter& notifications;
+  Microphone* microphone = nullptr;  // none: choosing the microphone finds none
 };
 
 // The panel's two screens.
@@ -70,6 +72,14 @@ class Coordinator {
   void onAbout();
   void onDismissSettings() { assign(showSettings_, false); }
   void setInvertPalmAxis(bool invert);
+  // Settings: stores where taps come from and moves listening over. A source that cannot be
+  // opened leaves the switch off, as a failed switch-on does, without the incompatible screen.
+  void chooseTapSensor(TapSensor sensor);
+  // Incompatible screen: the other tap sensor becomes the source (the microphone, or the
+  // accelerometer again when the microphone failed), the main screen comes back and listening
+  // starts; when that one cannot be opened either, the incompatible screen returns and offers
+  // the first again, so that it is never a dead end.
+  void onUseOtherTapSensor();
 
   // The tap pipeline and its pieces.
   void processTap(const TapEvent& event);
@@ -84,6 +94,7 @@ class Coordinator {
   static std::string logLine(DrumMode mode, std::optional<bool> hand, DrumSound sound, double magnitude,
                              float velocity);
 
+  TapSensorChoice& tapSensor() { return tapSensor_; }
   TapDetector& detector() { return detector_; }
   ModeStore& modeStore() { return modeStore_; }
   PalmCalibrationStore& palmCalibration() { return palmCalibration_; }
@@ -103,6 +114,11 @@ class Coordinator {
   // The stored appearance choice, "system" when none is stored; follows every write.
   const std::string& rawAppearance() const { return rawAppearance_; }
   bool invertPalmAxis() const { return preferences_.readBool(kInvertPalmAxisKey); }
+  // Whether the incompatible screen offers the microphone (while it is not the source) or the
+  // accelerometer (while the microphone is).
+  bool offersMicrophone() const { return tapSensor_.current() != TapSensor::microphone; }
+  // The microphone is the source and captures one channel: no tap has a side.
+  bool monoMicrophone() const;
 
   // Tells the panel that some of the root state above changed (only when it did).
   [[nodiscard]] Subscription observe(std::function<void()> listener) {
@@ -125,6 +141,7 @@ class Coordinator {
   Preferences& preferences_;
   MainQueue& mainQueue_;
 
+  TapSensorChoice tapSensor_;  // before the detector, which searches it
   TapDetector detector_;
   ModeStore modeStore_;
   PalmCalibrationStore palmCalibration_;
@@ -146,6 +163,9 @@ class Coordinator {
   Subject<> changed_;
   Subscription appearanceSubscription_;
   Subscription showAboutSubscription_;
+  Subscription tapSensorSubscription_;
+  Subscription listeningSubscription_;
+  Subscription availableSubscription_;
   Lifetime lifetime_;
 };
 

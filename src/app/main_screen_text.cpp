@@ -1,17 +1,26 @@
 #include "app/main_screen_text.h"
 
+#include <cmath>
 #include <cstdio>
+
+#include "sensing/onset_samples.h"
 
 namespace thwacko {
 
-std::string milliGText(double g) {
+std::string forceText(double g, TapSensor source) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.0f mg", g * 1000);
+  if (source == TapSensor::accelerometer) {
+    std::snprintf(text, sizeof text, "%.0f mg", g * 1000);
+  } else {
+    // Rounded first, so that a level just below full scale reads "0 dB", not "-0 dB".
+    const double decibels = std::round(20 * std::log10(onsetLevel(g)));
+    std::snprintf(text, sizeof text, "%.0f dB", decibels == 0 ? 0.0 : decibels);
+  }
   return text;
 }
 
-std::string forceRangeText(double floor, double ceiling) {
-  return milliGText(floor) + "  \u2192  " + milliGText(ceiling);
+std::string forceRangeText(double floor, double ceiling, TapSensor source) {
+  return forceText(floor, source) + "  \u2192  " + forceText(ceiling, source);
 }
 
 std::string_view midiHelpText(bool midiEnabled, DrumMode mode) {

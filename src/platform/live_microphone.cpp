@@ -1,12 +1,11 @@
 #include "platform/live_microphone.h"
 
-#include <time.h>
-
 #include <cmath>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "platform/monotonic_time.h"
 #include "platform/wake_signal.h"
 #include "sensing/onset_detector.h"
 #include "sensing/onset_reporter.h"
@@ -18,12 +17,6 @@ namespace thwacko {
 namespace {
 
 using Threshold = std::shared_ptr<std::atomic<float>>;
-
-std::int64_t monotonicNs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
-}
 
 // The running capture stream, from the listing on: the capture thread's detector and the
 // queue from it to the main thread.

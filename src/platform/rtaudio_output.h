@@ -1,14 +1,11 @@
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "output/audio_output.h"
-#include "support/lifetime.h"
+#include "platform/rtaudio_stream.h"
 #include "support/main_queue.h"
-
-class RtAudio;
 
 namespace thwacko {
 
@@ -17,14 +14,12 @@ namespace thwacko {
 // The stream runs at 44100 Hz with 32-bit float samples on the default output device, one
 // channel, or two with the mono mix on both, and asks for the smallest period the device
 // allows, down to 64 frames (about 1.45 ms). Under JACK the client is named "thwacko", its
-// ports connect to the system's playback ports and the server must run at 44100 Hz.
-// When a JACK server shuts down, RtAudio closes the stream on a thread of its own and tells
-// nobody; a look on the main queue once a second notices and tells the loss once.
+// ports connect to the system's playback ports and the server must run at 44100 Hz; a server
+// that shuts down is told once (RtAudioStream notices it).
 class RtAudioOutput final : public AudioOutput {
  public:
-  enum class System { jack, alsa };
+  using System = RtAudioStream::System;
   static constexpr unsigned kPreferredPeriodFrames = 64;
-  static constexpr double kWatchSeconds = 1.0;
 
   RtAudioOutput(System system, MainQueue& queue);
   ~RtAudioOutput() override;
@@ -42,17 +37,11 @@ class RtAudioOutput final : public AudioOutput {
  private:
   static int callback(void* output, void* input, unsigned frames, double streamTime, unsigned status,
                       void* self);
-  void watch();
 
-  System system_;
-  MainQueue& queue_;
-  std::unique_ptr<RtAudio> audio_;
+  RtAudioStream stream_;
   AudioRenderer* renderer_ = nullptr;
-  Events events_;
   unsigned channels_ = 0;
   unsigned periodFrames_ = 0;
-  unsigned generation_ = 0;
-  Lifetime lifetime_;
 };
 
 }  // namespace thwacko

@@ -8,17 +8,13 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/monotonic_time.h"
+
 namespace thwacko {
 namespace {
 
 constexpr int kProbeReads = 8;
 constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
-
-std::int64_t monotonicNs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return std::int64_t{now.tv_sec} * kNanosecondsPerSecond + now.tv_nsec;
-}
 
 void sleepUntil(std::int64_t deadlineNs) {
   const timespec deadline{static_cast<time_t>(deadlineNs / kNanosecondsPerSecond),

@@ -82,6 +82,8 @@ class Accelerometer {
   virtual ~Accelerometer() = default;
   virtual Wake wakeDrivers() = 0;
   virtual Listing listCandidates() = 0;
+  // Whether the devices it lists are microphones, which the session's lines name as such.
+  virtual bool listsMicrophones() const { return false; }
 };
 
 }  // namespace thwacko

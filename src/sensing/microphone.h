@@ -12,6 +12,8 @@ class Microphone : public Accelerometer {
   // sounds are not onsets at all, so that, as with an accelerometer, they do not hold off the
   // next knock for the debounce interval. Main thread.
   virtual void setThreshold(double g) = 0;
+
+  bool listsMicrophones() const override { return true; }
 };
 
 }  // namespace thwacko

@@ -24,14 +24,18 @@ void SensorSession::start() {
   std::unique_ptr<AccelerometerDevice> device = findAccelerometer();
   if (!device) {
     sensorAvailable_.set(false);
-    log_.write("[TapDetector] No accelerometer found.");
+    if (!accelerometer_.listsMicrophones()) log_.write("[TapDetector] No accelerometer found.");
     return;
   }
+  const bool microphone = foundSensor_->kind == SensorIdentity::Kind::microphone;
   if (const std::int32_t status = device->open(); status != 0) {
     sensorAvailable_.set(false);
-    log_.write("[TapDetector] Failed to open device: " + std::to_string(status) + ". Need sudo.");
+    log_.write(microphone
+                   ? "[TapDetector] Failed to open microphone: " + std::to_string(status)
+                   : "[TapDetector] Failed to open device: " + std::to_string(status) + ". Need sudo.");
     return;
   }
+  if (microphone) log_.write("[TapDetector] Microphone opened");
   sensorAvailable_.set(true);
   device_ = std::move(device);
   reportBuffer_ = std::make_unique<ReportBuffer>();
@@ -78,9 +82,12 @@ void SensorSession::wakeDrivers() {
 }
 
 std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer() {
+  const bool microphones = accelerometer_.listsMicrophones();
   Accelerometer::Listing listing = accelerometer_.listCandidates();
   if (listing.status != 0) {
-    log_.write("[TapDetector] No AppleSPUHIDDevice found: " + std::to_string(listing.status));
+    log_.write(
+        (microphones ? "[TapDetector] No microphone: " : "[TapDetector] No AppleSPUHIDDevice found: ") +
+        std::to_string(listing.status));
     return nullptr;
   }
   for (const std::unique_ptr<SensorCandidate>& candidate : listing.candidates) {
@@ -89,11 +96,15 @@ std::unique_ptr<AccelerometerDevice> SensorSession::findAccelerometer() {
     if (identity.usagePage != kAccelerometerUsagePage || identity.usage != kAccelerometerUsage) continue;
     std::unique_ptr<AccelerometerDevice> device = candidate->createDevice();
     if (device) foundSensor_ = identity;
-    log_.write(device ? "[TapDetector] Accelerometer device created successfully"
-                      : "[TapDetector] Failed to create IOHIDDevice");
+    if (identity.kind != SensorIdentity::Kind::microphone)
+      log_.write(device ? "[TapDetector] Accelerometer device created successfully"
+                        : "[TapDetector] Failed to create IOHIDDevice");
+    else if (!device)
+      log_.write("[TapDetector] No microphone");
     return device;
   }
-  log_.write("[TapDetector] No accelerometer among SPU devices");
+  log_.write(microphones ? "[TapDetector] No microphone"
+                         : "[TapDetector] No accelerometer among SPU devices");
   return nullptr;
 }
 

@@ -19,7 +19,9 @@ namespace thwacko {
 // The accelerometer from search to loss: wakes the sensor drivers, searches the candidates in
 // order for the accelerometer (usage page 0xFF00, usage 3), opens it and hands on every report
 // with the time its sample was taken, until stop() or until the device fails or vanishes. Every
-// step is logged under the "[TapDetector]" prefix. Everything here runs on the main thread.
+// step is logged under the "[TapDetector]" prefix; a microphone, and the search of a port that
+// lists microphones, get lines that say so ("Microphone opened", "No microphone"). Everything
+// here runs on the main thread.
 class SensorSession {
  public:
   // Called for each report while listening; `taken` is when the sample was taken.
@@ -53,6 +55,8 @@ class SensorSession {
   }
   // Its sampling rate in Hz as its back end states it; empty when unknown or none was found.
   std::string foundSensorRate() const { return foundSensor_ ? foundSensor_->frequency : std::string(); }
+  // How many channels it captures when it is a microphone; 0 for an accelerometer or none.
+  int foundSensorChannels() const { return foundSensor_ ? foundSensor_->channels : 0; }
   // Whether the report buffer is allocated: exactly while listening.
   bool hasReportBuffer() const { return reportBuffer_ != nullptr; }
 

@@ -83,6 +83,7 @@ class TapDetector {
   }
   std::optional<SensorIdentity::Kind> foundSensorKind() const { return session_.foundSensorKind(); }
   std::string foundSensorRate() const { return session_.foundSensorRate(); }
+  int foundSensorChannels() const { return session_.foundSensorChannels(); }
   bool hasReportBuffer() const { return session_.hasReportBuffer(); }
 
   // The latest decoded sample, for display. Updated from the main queue after the report that

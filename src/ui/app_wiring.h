@@ -30,6 +30,7 @@ struct AppBackEnds {
   HttpClient& http;
   UserNotifications& userNotifications;
   UpdateChecker::Config updates;
+  Microphone* microphone = nullptr;  // none: choosing the microphone finds none
 };
 
 // The application's long-lived objects, each built once over the back ends handed in: the core,

@@ -29,6 +29,9 @@ QStringList RootModel::tapPulses() const {
 
 bool RootModel::invertPalmAxis() const { return coordinator_.invertPalmAxis(); }
 void RootModel::setInvertPalmAxis(bool invert) { coordinator_.setInvertPalmAxis(invert); }
+QString RootModel::tapSensor() const { return toQString(rawValue(coordinator_.tapSensor().current())); }
+bool RootModel::offersMicrophone() const { return coordinator_.offersMicrophone(); }
+bool RootModel::monoMicrophone() const { return coordinator_.monoMicrophone(); }
 
 void RootModel::appear() { coordinator_.appear(); }
 void RootModel::toggle(bool enabled) { coordinator_.onToggle(enabled); }
@@ -38,6 +41,11 @@ void RootModel::calibrationFinished() { coordinator_.onCalibrationFinished(); }
 void RootModel::about() { coordinator_.onAbout(); }
 void RootModel::back() { coordinator_.onBack(); }
 void RootModel::dismissSettings() { coordinator_.onDismissSettings(); }
+void RootModel::useOtherTapSensor() { coordinator_.onUseOtherTapSensor(); }
+
+void RootModel::chooseTapSensor(const QString& sensor) {
+  if (const auto parsed = tapSensorFromRawValue(sensor.toStdString())) coordinator_.chooseTapSensor(*parsed);
+}
 
 void RootModel::preview(const QString& sound) {
   if (const auto parsed = drumSoundFromRawValue(sound.toStdString())) coordinator_.onPreview(*parsed);

@@ -9,8 +9,8 @@ namespace thwacko {
 
 class Coordinator;
 
-// The coordinator's root state and actions for the views. Sounds travel as their raw names
-// ("snare"); the firing sound is empty while none is lit.
+// The coordinator's root state and actions for the views. Sounds and tap sensors travel as their
+// raw names ("snare", "microphone"); the firing sound is empty while none is lit.
 class RootModel final : public QObject {
   Q_OBJECT
   Q_PROPERTY(bool enabled READ enabled NOTIFY changed)
@@ -22,6 +22,9 @@ class RootModel final : public QObject {
   Q_PROPERTY(QString firingSound READ firingSound NOTIFY changed)
   Q_PROPERTY(QStringList tapPulses READ tapPulses NOTIFY changed)
   Q_PROPERTY(bool invertPalmAxis READ invertPalmAxis WRITE setInvertPalmAxis NOTIFY changed)
+  Q_PROPERTY(QString tapSensor READ tapSensor NOTIFY changed)
+  Q_PROPERTY(bool offersMicrophone READ offersMicrophone NOTIFY changed)
+  Q_PROPERTY(bool monoMicrophone READ monoMicrophone NOTIFY changed)
 
  public:
   explicit RootModel(Coordinator& coordinator, QObject* parent = nullptr);
@@ -36,6 +39,9 @@ class RootModel final : public QObject {
   QStringList tapPulses() const;
   bool invertPalmAxis() const;
   void setInvertPalmAxis(bool invert);
+  QString tapSensor() const;
+  bool offersMicrophone() const;
+  bool monoMicrophone() const;
 
   Q_INVOKABLE void appear();
   Q_INVOKABLE void toggle(bool enabled);
@@ -46,6 +52,9 @@ class RootModel final : public QObject {
   Q_INVOKABLE void about();
   Q_INVOKABLE void back();
   Q_INVOKABLE void dismissSettings();
+  // Other text than a tap sensor's raw name changes nothing.
+  Q_INVOKABLE void chooseTapSensor(const QString& sensor);
+  Q_INVOKABLE void useOtherTapSensor();
 
  signals:
   void changed();

@@ -15,6 +15,10 @@ DrumMode modeOf(const QString& name) {
   return drumModeFromRawValue(name.toStdString()).value_or(DrumMode::velocity);
 }
 
+TapSensor sensorOf(const QString& name) {
+  return tapSensorFromRawValue(name.toStdString()).value_or(TapSensor::accelerometer);
+}
+
 }  // namespace
 
 QStringList ViewText::sounds() const {
@@ -43,9 +47,11 @@ QString ViewText::modeDescription(const QString& mode) const {
 QString ViewText::midiHelp(bool midiEnabled, const QString& mode) const {
   return toQString(midiHelpText(midiEnabled, modeOf(mode)));
 }
-QString ViewText::milliG(double g) const { return toQString(milliGText(g)); }
-QString ViewText::forceRange(double floor, double ceiling) const {
-  return toQString(forceRangeText(floor, ceiling));
+QString ViewText::force(double g, const QString& sensor) const {
+  return toQString(forceText(g, sensorOf(sensor)));
+}
+QString ViewText::forceRange(double floor, double ceiling, const QString& sensor) const {
+  return toQString(forceRangeText(floor, ceiling, sensorOf(sensor)));
 }
 QString ViewText::calibrateButton(bool calibrated) const {
   return toQString(calibrateButtonText(calibrated));

@@ -24,8 +24,9 @@ class ViewText final : public QObject {
   Q_INVOKABLE QString modeLabel(const QString& mode) const;
   Q_INVOKABLE QString modeDescription(const QString& mode) const;
   Q_INVOKABLE QString midiHelp(bool midiEnabled, const QString& mode) const;
-  Q_INVOKABLE QString milliG(double g) const;
-  Q_INVOKABLE QString forceRange(double floor, double ceiling) const;
+  // Forces in the units of the tap sensor named by its raw value ("microphone": dB).
+  Q_INVOKABLE QString force(double g, const QString& sensor) const;
+  Q_INVOKABLE QString forceRange(double floor, double ceiling, const QString& sensor) const;
   Q_INVOKABLE QString calibrateButton(bool calibrated) const;
   Q_INVOKABLE QString swapHint(bool calibrated) const;
 

@@ -6,12 +6,15 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/recording_log.h"
+#include "common/test_signals.h"
 #include "output/drum_synth.h"
 #include "sensing/replay_accelerometer.h"
+#include "sensing/replay_microphone.h"
 #include "sensing/sample_report.h"
 #include "support/in_memory_preferences.h"
 #include "support/manual_time.h"
@@ -46,7 +49,7 @@ class CoordinatorTest : public ::testing::Test {
  protected:
   Coordinator& make(Accelerometer& sensor) {
     return coordinator.emplace(CoordinatorServices{preferences, time, time, console, systemLog, sensor, audio,
-                                                   midi, notifications});
+                                                   midi, notifications, microphone});
   }
   Coordinator& make() { return make(sensor.emplace(recording, time, time)); }
 
@@ -68,6 +71,7 @@ class CoordinatorTest : public ::testing::Test {
   PulledOutput audio;
   FakeMIDIService midi{time};
   NotificationCenter notifications;
+  Microphone* microphone = nullptr;
   std::optional<Coordinator> coordinator;
 };
 
@@ -221,6 +225,34 @@ TEST_F(CoordinatorTest, WithoutASensorTheSwitchShowsTheIncompatibleScreen) {
   EXPECT_TRUE(c.showIncompatible());
   EXPECT_FALSE(c.isEnabled());
   EXPECT_TRUE(logMessages().empty());
+}
+
+TEST_F(CoordinatorTest, TheIncompatibleScreenLeadsToTheMicrophoneWhoseMonoTapsHaveNoSide) {
+  testing::Channel mono = testing::silence(1.0);
+  testing::addKnock(mono, 0.4, 0.2);
+  std::istringstream audio(testing::wavFile(1, 1, 24, testing::pcm24({mono})));
+  WavReader wav(audio);
+  ReplayMicrophone replay(wav, time, time);
+  microphone = &replay;
+  preferences.writeString(kTapSensorKey, "sonar");
+  Coordinator& c = make(noSensor);
+  c.appear();
+  c.onToggle(true);
+  ASSERT_TRUE(c.showIncompatible() && c.offersMicrophone());
+  EXPECT_EQ(preferences.readString(kTapSensorKey), "sonar");  // unknown, kept until the user chooses
+  c.onUseOtherTapSensor();
+  EXPECT_FALSE(c.showIncompatible());
+  EXPECT_TRUE(c.isEnabled() && c.detector().isListening() && c.monoMicrophone());
+  EXPECT_EQ(console.lines.end()[-2], "[TapDetector] Microphone opened");
+  EXPECT_EQ(TapSensorChoice(preferences, noSensor, nullptr).current(), TapSensor::microphone);
+  c.detector().setThreshold(0.004);  // low enough for the knock, if the microphone hears of it
+  // Even a stored calibration cannot give the knock a side.
+  c.modeStore().setMode(DrumMode::experimentalLR);
+  c.modeStore().setExperimentalLR({DrumSound::kick, DrumSound::snare});
+  c.palmCalibration().setCalibration({{0, 1, 0}, {-1, 0, 0}, {0, 0, -1}});
+  time.advance(0.8);
+  ASSERT_EQ(logMessages().size(), 2u);
+  EXPECT_EQ(logMessages()[1].rfind("\u00B7 Kick \u00B7 ", 0), 0u) << logMessages()[1];
 }
 
 // The panel's own routing is driven through the views; the notification comes from the menu.

@@ -40,9 +40,11 @@ TEST(SliderScale, RangeThumbsStopShortOfEachOtherWithoutPushing) {
   EXPECT_NEAR(force.floorAt(160.4, 200, 0.15, 0.005), 0.001 + 0.149 * 0.802, 1e-12);
 }
 
-TEST(MainScreenText, ForcesRoundToWholeMilliGAndPickersNameTheirNote) {
-  EXPECT_EQ(milliGText(0.0005), "0 mg");
-  EXPECT_EQ(forceRangeText(0.015, 0.09), "15 mg  \u2192  90 mg");
+TEST(MainScreenText, ForcesRoundToWholeMilliGOrDecibelsAndPickersNameTheirNote) {
+  EXPECT_EQ(forceText(0.0005, TapSensor::accelerometer), "0 mg");
+  EXPECT_EQ(forceRangeText(0.015, 0.09, TapSensor::accelerometer), "15 mg  \u2192  90 mg");
+  EXPECT_EQ(forceRangeText(0.015, 0.09, TapSensor::microphone), "-16 dB  \u2192  -1 dB");
+  EXPECT_EQ(forceText(0.0999, TapSensor::microphone), "0 dB");  // not "-0 dB"
   EXPECT_EQ(pickerMidiLine(DrumSound::cowbell), "MIDI 56 \u00b7 GM channel 10");
 }
 

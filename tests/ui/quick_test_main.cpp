@@ -1,5 +1,5 @@
 // Runs the panel's Quick Tests (tests/ui/qml*/tst_*.qml) against the real views and core
-// objects: an in-memory preferences store, a sensor the tests switch on and off, an audio
+// objects: an in-memory preferences store, a sensor and a microphone the tests switch on and off, an audio
 // output whose periods the tests pull, and an update feed on a local HTTPS server.
 #include <QFont>
 #include <QGuiApplication>
@@ -20,6 +20,7 @@
 #include "testing/fake_midi_service.h"
 #include "testing/no_user_notifications.h"
 #include "testing/pulled_audio_output.h"
+#include "testing/switchable_microphone.h"
 #include "testing/switchable_sensor.h"
 #include "ui/app_wiring.h"
 #include "ui/url_catcher.h"
@@ -31,11 +32,12 @@ class Probe final : public QObject {
   Q_OBJECT
 
  public:
-  Probe(Coordinator& coordinator, SwitchableSensor& sensor, PulledOutput& audio,
-        NotificationCenter& notifications, Preferences& preferences, HttpsTestServer& feed,
-        UpdateChecker& updater)
+  Probe(Coordinator& coordinator, SwitchableSensor& sensor, SwitchableMicrophone& microphone,
+        PulledOutput& audio, NotificationCenter& notifications, Preferences& preferences,
+        HttpsTestServer& feed, UpdateChecker& updater)
       : coordinator_(coordinator),
         sensor_(sensor),
+        microphone_(microphone),
         audio_(audio),
         preferences_(preferences),
         feed_(feed),
@@ -45,6 +47,7 @@ class Probe final : public QObject {
   }
 
   Q_INVOKABLE void setSensorPresent(bool present) { sensor_.present = present; }
+  Q_INVOKABLE void setMicrophonePresent(bool present) { microphone_.present = present; }
   Q_INVOKABLE void tap(double magnitude) {
     TapEvent event;
     event.magnitude = magnitude;
@@ -87,6 +90,7 @@ class Probe final : public QObject {
  private:
   Coordinator& coordinator_;
   SwitchableSensor& sensor_;
+  SwitchableMicrophone& microphone_;
   PulledOutput& audio_;
   Preferences& preferences_;
   HttpsTestServer& feed_;
@@ -104,6 +108,7 @@ class QuickTestSetup final : public QObject {
     QGuiApplication::setFont(QFont(QStringLiteral("Inter")));
     sensorQueue_ = std::make_unique<QtMainQueue>();
     sensor_ = std::make_unique<SwitchableSensor>(*sensorQueue_, clock_);
+    microphone_ = std::make_unique<SwitchableMicrophone>(*sensorQueue_, clock_);
     feed_ = std::make_unique<HttpsTestServer>();
     if (!feed_->started()) qFatal("the update feed server did not start");
     http_ = std::make_unique<QtHttpClient>(QtHttpClient::Options{{feed_->certificate()}});
@@ -115,9 +120,11 @@ class QuickTestSetup final : public QObject {
                                                       midi_,
                                                       *http_,
                                                       userNotifications_,
-                                                      {"1.0", feed_->url(), "https://home.example/"}});
-    probe_ = std::make_unique<Probe>(wiring_->coordinator(), *sensor_, audio_, wiring_->notifications(),
-                                     preferences_, *feed_, wiring_->updateChecker());
+                                                      {"1.0", feed_->url(), "https://home.example/"},
+                                                      microphone_.get()});
+    probe_ =
+        std::make_unique<Probe>(wiring_->coordinator(), *sensor_, *microphone_, audio_,
+                                wiring_->notifications(), preferences_, *feed_, wiring_->updateChecker());
     qmlRegisterSingletonInstance("ThwackoTest", 1, 0, "Probe", probe_.get());
   }
   // Everything goes while the application still exists: sockets, timers and the bus need it.
@@ -126,6 +133,7 @@ class QuickTestSetup final : public QObject {
     wiring_.reset();
     http_.reset();
     feed_.reset();
+    microphone_.reset();
     sensor_.reset();
     sensorQueue_.reset();
   }
@@ -140,6 +148,7 @@ class QuickTestSetup final : public QObject {
   NoUserNotifications userNotifications_;
   std::unique_ptr<QtMainQueue> sensorQueue_;
   std::unique_ptr<SwitchableSensor> sensor_;
+  std::unique_ptr<SwitchableMicrophone> microphone_;
   std::unique_ptr<HttpsTestServer> feed_;
   std::unique_ptr<QtHttpClient> http_;
   std::unique_ptr<AppWiring> wiring_;

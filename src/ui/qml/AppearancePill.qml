@@ -1,4 +1,5 @@
-// One appearance choice: an icon and its label on a rounded pill, accent-tinted when chosen.
+// One choice of the settings card (an appearance or a tap sensor): an icon and its label on a
+// rounded pill, accent-tinted when chosen.
 import QtQuick
 import Thwacko 1.0
 
@@ -9,8 +10,10 @@ Rectangle {
     property bool isHovering: pillArea.containsMouse
     signal clicked()
 
-    readonly property var icons: ({ system: "\u25d0", light: "\u2600", dark: "\u263e" })
-    readonly property var labels: ({ system: "System", light: "Light", dark: "Dark" })
+    readonly property var icons: ({ system: "\u25d0", light: "\u2600", dark: "\u263e",
+                                    accelerometer: "\u2195", microphone: "\u223f" })
+    readonly property var labels: ({ system: "System", light: "Light", dark: "Dark",
+                                     accelerometer: "Accelerometer", microphone: "Microphone" })
     readonly property color tint: isSelected ? Theme.accent : Theme.inkMuted
 
     implicitHeight: label.implicitHeight + 14

@@ -12,6 +12,8 @@ Column {
     property real maxG: 0.15
     property real trackHeight: 4
     property real thumbSize: 16
+    // The tap sensor's raw name: its units label the values ("microphone": dB of full scale).
+    property string sensor: "accelerometer"
     signal floorMoved(real value)
     signal ceilingMoved(real value)
 
@@ -36,7 +38,7 @@ Column {
             id: rangeText
             objectName: "range"
             anchors.right: parent.right
-            text: Texts.forceRange(slider.floor, slider.ceiling)
+            text: Texts.forceRange(slider.floor, slider.ceiling, slider.sensor)
             font.family: Theme.fontFamily
             font.pixelSize: 10
             font.weight: Font.Medium
@@ -102,13 +104,13 @@ Column {
         Text {
             id: ignoreText
             objectName: "ignore"
-            text: "ignore (" + Texts.milliG(slider.floor) + ")"
+            text: "ignore (" + Texts.force(slider.floor, slider.sensor) + ")"
             font.family: Theme.fontFamily; font.pixelSize: 9; color: Theme.inkFaint
         }
         Text {
             objectName: "max"
             anchors.right: parent.right
-            text: "max (" + Texts.milliG(slider.ceiling) + ")"
+            text: "max (" + Texts.force(slider.ceiling, slider.sensor) + ")"
             font.family: Theme.fontFamily; font.pixelSize: 9; color: Theme.inkFaint
         }
     }

@@ -1,5 +1,6 @@
 // Shown instead of everything else once switching on found no accelerometer: what the program
-// needs, which machines have it, and a way out.
+// needs, which machines have it, the other tap sensor (the microphone, or the accelerometer
+// again when the microphone failed), and a way out.
 import QtQuick
 import Thwacko 1.0
 
@@ -115,6 +116,25 @@ Item {
             }
         }
         Item { width: 1; height: 24 }
+        Rectangle {
+            objectName: "useOtherSensor"
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: micText.implicitWidth + 48
+            height: micText.implicitHeight + 20
+            radius: 6
+            color: Theme.accent
+            Text {
+                id: micText
+                anchors.centerIn: parent
+                text: Root.offersMicrophone ? "Use the microphone instead" : "Use the accelerometer instead"
+                font.family: Theme.fontFamily
+                font.pixelSize: 11
+                font.weight: Font.Medium
+                color: "white"
+            }
+            MouseArea { anchors.fill: parent; onClicked: Root.useOtherTapSensor() }
+        }
+        Item { width: 1; height: 12 }
         Rectangle {
             objectName: "quit"
             anchors.horizontalCenter: parent.horizontalCenter

@@ -1,5 +1,5 @@
 // The current mode's settings: its drum slots, its force slider and, for the left/right
-// mode, the calibration controls.
+// mode, the calibration controls (or, from a mono microphone, that sides need two channels).
 import QtQuick
 import Thwacko 1.0
 
@@ -23,6 +23,7 @@ Item {
             objectName: "forceCurve"
             floor: Detector.threshold
             ceiling: Modes.velocityCeiling
+            sensor: Root.tapSensor
             onFloorMoved: (value) => { Detector.threshold = value }
             onCeilingMoved: (value) => { Modes.velocityCeiling = value }
         }
@@ -71,6 +72,7 @@ Item {
                 objectName: "splitThreshold"
                 width: parent.width
                 threshold: Modes.splitThreshold
+                sensor: Root.tapSensor
                 onMoved: (value) => { Modes.splitThreshold = value }
             }
         }
@@ -100,7 +102,20 @@ Item {
             }
             Loader { width: parent.width; sourceComponent: forceCurve }
             Rectangle { width: parent.width; height: 1; color: Theme.overlaySoft }
+            // One channel carries no side: every tap plays the left drum, and there is nothing to calibrate.
+            Text {
+                objectName: "stereoNeeded"
+                visible: Root.monoMicrophone
+                width: parent.width
+                wrapMode: Text.WordWrap
+                text: "L/R needs a stereo microphone"
+                font.family: Theme.fontFamily
+                font.pixelSize: 11
+                font.weight: Font.Medium
+                color: Theme.accent
+            }
             Row {
+                visible: !Root.monoMicrophone
                 width: parent.width
                 spacing: 6
                 Rectangle {
@@ -140,6 +155,7 @@ Item {
                 }
             }
             Item {
+                visible: !Root.monoMicrophone
                 width: parent.width
                 height: Math.max(swapText.implicitHeight, swapSwitch.height)
                 Column {
@@ -170,6 +186,7 @@ Item {
                 }
             }
             Text {
+                visible: !Root.monoMicrophone
                 width: parent.width
                 wrapMode: Text.WordWrap
                 text: "Position detection only works on soft surfaces \u2014 lap, bed, couch. On a rigid desk it falls apart. More feel than science."

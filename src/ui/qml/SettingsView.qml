@@ -1,5 +1,5 @@
-// The settings card: master volume (or the MIDI badge in place of its reading), the three
-// appearance pills, which save and apply at once, and the row leading to About.
+// The settings card: master volume (or the MIDI badge in place of its reading), the tap sensor
+// and the three appearance pills, which save and apply at once, and the row leading to About.
 import QtQuick
 import Thwacko 1.0
 
@@ -76,6 +76,41 @@ Rectangle {
                 width: parent.width
                 value: Settings.volume
                 onMoved: (value) => { Settings.volume = value }
+            }
+        }
+
+        Item {
+            width: parent.width
+            height: 33
+            Rectangle { y: 16; width: parent.width; height: 1; color: Theme.overlaySoft }
+        }
+
+        // Where taps come from; the current source is selected and a click moves listening over.
+        Column {
+            width: parent.width
+            spacing: 10
+            Text {
+                text: "TAP SENSOR"
+                font.family: Theme.fontFamily
+                font.pixelSize: 8
+                font.weight: Font.Medium
+                font.letterSpacing: 1.0
+                color: Theme.inkFaint
+            }
+            Row {
+                id: sensorPills
+                width: parent.width
+                spacing: 6
+                Repeater {
+                    model: ["accelerometer", "microphone"]
+                    delegate: AppearancePill {
+                        objectName: "pill_" + modelData
+                        width: (sensorPills.width - sensorPills.spacing) / 2
+                        preference: modelData
+                        isSelected: Root.tapSensor === modelData
+                        onClicked: Root.chooseTapSensor(modelData)
+                    }
+                }
             }
         }
 

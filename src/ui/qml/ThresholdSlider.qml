@@ -1,5 +1,5 @@
 // The one-thumb force slider: a press or drag anywhere on the track sets the value in whole
-// milli-g within minG ... maxG.
+// milli-g within minG ... maxG (shown in dB when the microphone is the source).
 import QtQuick
 import Thwacko 1.0
 
@@ -10,6 +10,8 @@ Column {
     property real maxG: 0.08
     property real trackHeight: 4
     property real thumbSize: 16
+    // The tap sensor's raw name: its units label the values ("microphone": dB of full scale).
+    property string sensor: "accelerometer"
     signal moved(real value)
 
     spacing: 4
@@ -30,7 +32,7 @@ Column {
             id: valueText
             objectName: "value"
             anchors.right: parent.right
-            text: Texts.milliG(slider.threshold)
+            text: Texts.force(slider.threshold, slider.sensor)
             font.family: Theme.fontFamily
             font.pixelSize: 10
             font.weight: Font.Medium

@@ -15,6 +15,7 @@ TestCase {
     Component { id: settingsView; SettingsView {} }
     Component { id: contentView; ContentView {} }
     Component { id: calibrationView; PalmCalibrateView { width: 340 } }
+    Component { id: modePanel; ModePanel { width: 292 } }
 
     function find(item, name) {
         const found = findChild(item, name)
@@ -29,6 +30,7 @@ TestCase {
     }
 
     function cleanup() {
+        Root.chooseTapSensor("accelerometer")
         Settings.chooseAppearance("system")
         Root.dismissSettings()
         Root.back()
@@ -74,6 +76,22 @@ TestCase {
         mouseClick(dark)
         compare(Probe.appearanceChanges(), applied + 1)
         compare(Root.rawAppearance, "dark")
+    }
+
+    function test_tapSensorPillsMoveListeningAndTheSlidersSpeakDecibels() {
+        Probe.setMicrophonePresent(true)
+        Detector.threshold = 0.015
+        Modes.velocityCeiling = 0.09
+        const card = createTemporaryObject(settingsView, testCase)
+        const panel = createTemporaryObject(modePanel, testCase)
+        verify(find(card, "pill_accelerometer").isSelected)
+        mouseClick(find(card, "pill_microphone"))
+        verify(find(card, "pill_microphone").isSelected && Detector.listening)
+        compare(find(panel, "range").text, "-16 dB  \u2192  -1 dB")
+        compare(find(panel, "ignore").text, "ignore (-16 dB)")
+        // One channel: no sides, nothing to calibrate.
+        Modes.mode = "experimentalLR"
+        verify(find(panel, "stereoNeeded").visible && !find(panel, "calibrateButton").visible)
     }
 
     function test_aboutRowLeadsToAbout() {
@@ -123,14 +141,29 @@ TestCase {
         verify(!Calibration.calibrated)
     }
 
-    // Runs last: once no sensor was found the panel keeps the incompatible screen for good.
-    function test_zz_noSensorLeavesOnlyTheIncompatibleScreen() {
+    // Runs last: without a sensor or a microphone the panel stays on the incompatible screen.
+    function test_zz_theIncompatibleScreenOffersTheOtherTapSensor() {
         Probe.setSensorPresent(false)
+        Probe.setMicrophonePresent(true)
         Root.toggle(false)
         Root.toggle(true)
-        compare(Root.showIncompatible, true)
         const panel = createTemporaryObject(contentView, testCase)
         compare(find(panel, "incompatibleTitle").text, "Accelerometer Required")
+        mouseClick(find(panel, "useOtherSensor"))
+        compare(panel.screenName, "main")
+        verify(Root.enabled && Detector.listening)
+        // Back to the missing accelerometer: the switch goes off, and switching on offers the way out again.
+        Root.chooseTapSensor("accelerometer")
+        Probe.setMicrophonePresent(false)
+        Root.toggle(true)
+        mouseClick(find(panel, "useOtherSensor"))
+        compare(panel.screenName, "incompatible")
+        verify(!Root.enabled)
+        // The microphone failed too: the way back to the accelerometer, never a dead end.
+        compare(find(panel, "useOtherSensor").children[0].text, "Use the accelerometer instead")
+        mouseClick(find(panel, "useOtherSensor"))
+        compare(panel.screenName, "incompatible")
+        compare(find(panel, "useOtherSensor").children[0].text, "Use the microphone instead")
         Root.calibratePalms()
         verify(findChild(panel, "palmCalibrateView") === null)
         Root.calibrationFinished()
