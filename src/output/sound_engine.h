@@ -28,7 +28,9 @@ class SoundEngine {
   static constexpr float kDefaultVolume = 0.85f;
   static constexpr float kMinimumVelocity = 0.05f;
 
-  SoundEngine(AudioOutput& output, Preferences& preferences, LogSink& log);
+  // What it plays is recorded into `played` when given (which must outlive the engine), so that
+  // the microphone's side can tell it from a knock.
+  SoundEngine(AudioOutput& output, Preferences& preferences, LogSink& log, PlayedSound* played = nullptr);
   // Stops the output before the voices go away.
   ~SoundEngine();
   SoundEngine(const SoundEngine&) = delete;
@@ -52,8 +54,6 @@ class SoundEngine {
   // the delay it reports; nothing while no sound can play.
   std::string apiName() const { return playing() ? output_.apiName() : std::string(); }
   std::optional<double> latencySeconds() const { return playing() ? output_.latencySeconds() : std::nullopt; }
-  // What the engine has played and when, for the microphone's side to tell it from a knock.
-  const PlayedSound& playedSound() const { return played_; }
   // The synthesised voice, exactly as it plays at velocity 1 and volume 1.
   const SampleBuffer& buffer(DrumSound sound) const { return voices_[index(sound)]; }
 
@@ -65,7 +65,7 @@ class SoundEngine {
   LogSink& log_;
   Observable<float> volume_;
   VoiceMixer::Voices voices_;
-  PlayedSound played_{kSampleRate};
+  PlayedSound* played_;
   VoiceMixer mixer_;
   bool ready_ = false;
   bool lost_ = false;

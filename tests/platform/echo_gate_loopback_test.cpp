@@ -38,8 +38,9 @@ TEST(EchoGateLoopback, AHundredHitsHeardThroughTheMicrophoneGiveNoTaps) {
   RecordingLog log;
   InMemoryPreferences preferences;
   PipeWireOutput output{queue};
-  SoundEngine engine{output, preferences, log};
-  CountedGate gate{engine.playedSound()};
+  PlayedSound played{kSampleRate};
+  SoundEngine engine{output, preferences, log, &played};
+  CountedGate gate{played};
   PipeWireCapture capture{queue};
   LiveMicrophone microphone{{&capture}, queue, clock, &gate};
   TapDetector detector{preferences, queue, clock, log, microphone};
