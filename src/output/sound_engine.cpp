@@ -38,13 +38,14 @@ float gainForVelocity(float velocity) {
 
 }  // namespace
 
-SoundEngine::SoundEngine(AudioOutput& output, Preferences& preferences, LogSink& log)
+SoundEngine::SoundEngine(AudioOutput& output, Preferences& preferences, LogSink& log, PlayedSound* played)
     : output_(output),
       preferences_(preferences),
       log_(log),
       volume_(storedVolume(preferences)),
       voices_(synthesizeAll()),
-      mixer_(voices_, mixerGain(volume_.get())) {
+      played_(played),
+      mixer_(voices_, mixerGain(volume_.get()), played) {
   AudioOutput::Events events{[this](std::string_view) { lost_ = true; }, [this] { lost_ = false; }};
   if (auto failure = output_.start(mixer_, std::move(events))) {
     log_.write("[SoundEngine] start failed: " + *failure);
@@ -64,6 +65,8 @@ void SoundEngine::play(DrumSound sound, float velocity) {
     return;
   }
   if (lost_) return;
+  // The delay changes as the server moves the stream; each hit takes the latest.
+  if (const auto latency = output_.latencySeconds(); latency && played_) played_->setOutputLatency(*latency);
   mixer_.trigger(sound, gainForVelocity(velocity));
 }
 

@@ -9,6 +9,7 @@
 #include "output/audio_output.h"
 #include "output/drum_synth.h"
 #include "output/voice_mixer.h"
+#include "sensing/played_sound.h"
 #include "support/log_sink.h"
 #include "support/observable.h"
 #include "support/preferences.h"
@@ -27,7 +28,9 @@ class SoundEngine {
   static constexpr float kDefaultVolume = 0.85f;
   static constexpr float kMinimumVelocity = 0.05f;
 
-  SoundEngine(AudioOutput& output, Preferences& preferences, LogSink& log);
+  // What it plays is recorded into `played` when given (which must outlive the engine), so that
+  // the microphone's side can tell it from a knock.
+  SoundEngine(AudioOutput& output, Preferences& preferences, LogSink& log, PlayedSound* played = nullptr);
   // Stops the output before the voices go away.
   ~SoundEngine();
   SoundEngine(const SoundEngine&) = delete;
@@ -62,6 +65,7 @@ class SoundEngine {
   LogSink& log_;
   Observable<float> volume_;
   VoiceMixer::Voices voices_;
+  PlayedSound* played_;
   VoiceMixer mixer_;
   bool ready_ = false;
   bool lost_ = false;

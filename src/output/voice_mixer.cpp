@@ -4,7 +4,8 @@
 
 namespace thwacko {
 
-VoiceMixer::VoiceMixer(const Voices& voices, float volume) : volume_(volume) {
+VoiceMixer::VoiceMixer(const Voices& voices, float volume, PlayedSound* played)
+    : volume_(volume), played_(played) {
   for (std::size_t v = 0; v < voices.size(); ++v) {
     players_[v].samples = voices[v].data();
     players_[v].length = voices[v].size();
@@ -40,6 +41,7 @@ void VoiceMixer::render(std::span<float> mono) noexcept {
 
   const float volume = volume_.load(std::memory_order_relaxed);
   for (float& sample : mono) sample *= volume;
+  if (played_) played_->write(mono);
 }
 
 }  // namespace thwacko

@@ -9,6 +9,7 @@
 #include "modes/drum_sound.h"
 #include "output/audio_output.h"
 #include "output/drum_synth.h"
+#include "sensing/played_sound.h"
 #include "support/spsc_queue.h"
 
 namespace thwacko {
@@ -23,8 +24,9 @@ class VoiceMixer final : public AudioRenderer {
   // Commands that may wait between two audio periods before the rest are dropped.
   static constexpr std::size_t kQueueCapacity = 256;
 
-  // The voices, indexed by DrumSound, must outlive the mixer and never change.
-  explicit VoiceMixer(const Voices& voices, float volume);
+  // The voices, indexed by DrumSound, must outlive the mixer and never change. Each rendered
+  // period is written to `played`, when given.
+  explicit VoiceMixer(const Voices& voices, float volume, PlayedSound* played = nullptr);
 
   // Main thread. From the start of the next period the voice's player plays its buffer from the
   // first sample, scaled by gain, cutting off what that player was playing; the other players
@@ -54,6 +56,7 @@ class VoiceMixer final : public AudioRenderer {
   std::array<Player, kAllDrumSounds.size()> players_{};  // audio thread only
   SpscQueue<Command, kQueueCapacity> commands_;
   std::atomic<float> volume_;
+  PlayedSound* played_;
 };
 
 }  // namespace thwacko

@@ -3,13 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <numbers>
 
 namespace thwacko {
 namespace {
 
-constexpr double kHighPassHz = 1000;
-constexpr double kEnvelopeSeconds = 0.001;
 constexpr double kFloorRiseDbPerSecond = 100;
 constexpr double kFloorFallSeconds = 0.1;
 constexpr float kFloorMinimum = 1e-10f;  // -100 dB: digital silence still has a floor to rise from
@@ -39,19 +36,8 @@ std::uint64_t frames(double seconds, double rate) {
 OnsetDetector::OnsetDetector(double sampleRate, std::size_t channels)
     : sampleRate_(sampleRate),
       channels_(std::max<std::size_t>(channels, 1)),
-      filters_(channels_),
+      filters_(channels_, HighPassFilter(sampleRate, kHighPassHz)),
       thresholdLevel_(kDefaultThresholdLevel) {
-  // RBJ cookbook high-pass, Butterworth Q; kept well below Nyquist at very low sample rates.
-  const double cutoff = std::min(kHighPassHz, sampleRate / 4);
-  const double w0 = 2 * std::numbers::pi * cutoff / sampleRate;
-  const double alpha = std::sin(w0) / (2 * std::numbers::sqrt2 / 2);
-  const double a0 = 1 + alpha;
-  b0_ = static_cast<float>((1 + std::cos(w0)) / 2 / a0);
-  b1_ = static_cast<float>(-(1 + std::cos(w0)) / a0);
-  b2_ = b0_;
-  a1_ = static_cast<float>(-2 * std::cos(w0) / a0);
-  a2_ = static_cast<float>((1 - alpha) / a0);
-
   envelopeCoefficient_ = static_cast<float>(1 - std::exp(-1 / (kEnvelopeSeconds * sampleRate)));
   floorFall_ = static_cast<float>(1 - std::exp(-1 / (kFloorFallSeconds * sampleRate)));
   floorRise_ = static_cast<float>(std::pow(10.0, kFloorRiseDbPerSecond / 10 / sampleRate));
@@ -69,7 +55,7 @@ OnsetDetector::OnsetDetector(double sampleRate, std::size_t channels)
 }
 
 void OnsetDetector::reset() noexcept {
-  std::fill(filters_.begin(), filters_.end(), FilterState{});
+  for (HighPassFilter& filter : filters_) filter.reset();
   std::fill(history_.begin(), history_.end(), 0.0f);
   frame_ = 0;
   envelope_ = 0;
@@ -80,12 +66,8 @@ void OnsetDetector::reset() noexcept {
 }
 
 float OnsetDetector::highPass(std::size_t channel, float input) noexcept {
-  FilterState& s = filters_[channel];
   const float x = std::isnan(input) ? 0.0f : std::clamp(input, -kLargestSample, kLargestSample);
-  const float y = b0_ * x + s.z1;
-  s.z1 = b1_ * x - a1_ * y + s.z2;
-  s.z2 = b2_ * x - a2_ * y;
-  return y;
+  return filters_[channel].process(x);
 }
 
 void OnsetDetector::process(std::span<const float> interleaved, Sink& sink) noexcept {

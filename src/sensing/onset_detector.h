@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "sensing/high_pass_filter.h"
+
 namespace thwacko {
 
 // A knock heard by the microphone. Levels are relative to full scale, read so that a full-scale
@@ -44,6 +46,10 @@ class OnsetDetector {
     virtual bool onset(const Onset& onset) noexcept = 0;
   };
 
+  // What the level measures: the band above kHighPassHz, smoothed over kEnvelopeSeconds.
+  static constexpr double kHighPassHz = 1000;
+  static constexpr double kEnvelopeSeconds = 0.001;
+
   // `sampleRate` in Hz, above 0; `channels` of at least 1 (with two or more, the first two give
   // the side cues).
   OnsetDetector(double sampleRate, std::size_t channels);
@@ -63,10 +69,6 @@ class OnsetDetector {
   std::uint64_t framesProcessed() const { return frame_; }
 
  private:
-  struct FilterState {
-    float z1 = 0, z2 = 0;
-  };
-
   float highPass(std::size_t channel, float input) noexcept;
   Onset finish() const noexcept;
   void measureSides(Onset& onset) const noexcept;
@@ -74,9 +76,7 @@ class OnsetDetector {
 
   double sampleRate_;
   std::size_t channels_;
-  // High-pass biquad (transposed direct form II), one state per channel.
-  float b0_ = 0, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0;
-  std::vector<FilterState> filters_;
+  std::vector<HighPassFilter> filters_;
   // The last few milliseconds of the first two high-passed channels, for the side cues.
   std::vector<float> history_;
   std::size_t historyMask_ = 0;

@@ -186,5 +186,20 @@ TEST_F(SoundEngineTest, HitsAndVolumeCrossToTheRenderingThread) {
   audio.join();
 }
 
+// Under ThreadSanitizer: what the engine plays is read on another thread while it renders.
+TEST_F(SoundEngineTest, WhatItPlaysIsReadOnAnotherThreadWhileItRenders) {
+  PlayedSound played(kSampleRate);
+  SoundEngine engine(output, prefs, log, &played);
+  engine.play(DrumSound::hatClosed, 1.0f);
+  const std::int64_t now = PlayedSound::monotonicNs();
+  const auto loudest = [&] { return played.loudest(now - 1'000'000'000, now + 1'000'000'000); };
+  std::thread capture([&] {
+    for (int i = 0; i < 1000; ++i) EXPECT_LE(loudest(), 1.0f);
+  });
+  for (int i = 0; i < 200; ++i) output.pull(kPeriod);
+  capture.join();
+  EXPECT_GT(loudest(), 0.0f);
+}
+
 }  // namespace
 }  // namespace thwacko

@@ -1,0 +1,38 @@
+#include "sensing/echo_gate.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace thwacko {
+namespace {
+
+constexpr std::int64_t kMs = 1'000'000;
+constexpr std::int64_t kBeforeNs = 60 * kMs;
+constexpr std::int64_t kAfterNs = 10 * kMs;
+constexpr std::int64_t kLeadNs = 20 * kMs;
+constexpr float kStartRise = 2.0f;  // 6 dB
+constexpr std::size_t kIgnoredLargest = 2;
+
+}  // namespace
+
+EchoGate::EchoGate(const PlayedSound& played) : played_(played) { ratios_.fill(kInitialCoupling); }
+
+bool EchoGate::accept(const Onset& onset, std::int64_t onsetNs) noexcept {
+  const std::int64_t from = onsetNs - kBeforeNs;
+  const float played = played_.loudest(from, onsetNs + kAfterNs);
+  if (!(played > 0)) return true;
+  const float ratio = onset.level / played;
+  const bool accepted = ratio > coupling_ * kMargin;
+  if (played >= kStartRise * played_.loudest(from - kLeadNs, from)) learn(ratio);
+  return accepted;
+}
+
+void EchoGate::learn(float ratio) noexcept {
+  ratios_[next_] = ratio;
+  next_ = (next_ + 1) % ratios_.size();
+  std::array<float, 8> sorted = ratios_;
+  std::nth_element(sorted.begin(), sorted.begin() + kIgnoredLargest, sorted.end(), std::greater<>());
+  coupling_ = sorted[kIgnoredLargest];
+}
+
+}  // namespace thwacko
