@@ -5,12 +5,12 @@
 #include <string>
 #include <utility>
 
-#include "platform/monotonic_time.h"
 #include "platform/wake_signal.h"
 #include "sensing/onset_detector.h"
 #include "sensing/onset_reporter.h"
 #include "sensing/onset_samples.h"
 #include "sensing/tap_detector.h"
+#include "support/monotonic_time.h"
 #include "support/spsc_queue.h"
 
 namespace thwacko {

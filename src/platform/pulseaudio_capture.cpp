@@ -7,7 +7,7 @@
 #include <span>
 #include <utility>
 
-#include "platform/monotonic_time.h"
+#include "support/monotonic_time.h"
 
 namespace thwacko {
 namespace {

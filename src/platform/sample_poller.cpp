@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/monotonic_time.h"
+#include "support/monotonic_time.h"
 
 namespace thwacko {
 namespace {

@@ -16,6 +16,12 @@ class HighPassFilter {
     return y;
   }
   void reset() noexcept { z1_ = z2_ = 0; }
+  // After a stretch of digital silence (a muted microphone) the state would decay through the
+  // denormal range, where every operation is many times slower; below 1e-20 it is silence.
+  void settle() noexcept {
+    constexpr float kTiny = 1e-20f;
+    if (z1_ > -kTiny && z1_ < kTiny && z2_ > -kTiny && z2_ < kTiny) z1_ = z2_ = 0;
+  }
 
  private:
   float b0_ = 0, b1_ = 0, a1_ = 0, a2_ = 0;

@@ -111,6 +111,8 @@ void OnsetDetector::process(std::span<const float> interleaved, Sink& sink) noex
     }
     wasAbove_ = above;
   }
+  for (HighPassFilter& filter : filters_) filter.settle();
+  if (envelope_ < 1e-30f) envelope_ = 0;
 }
 
 Onset OnsetDetector::finish() const noexcept {

@@ -26,13 +26,6 @@ std::int64_t unitsAfter(std::uint64_t packedUnits, std::int64_t ns) {
 
 }  // namespace
 
-std::int64_t PlayedSound::monotonicNs() noexcept {
-  // libstdc++'s steady clock is CLOCK_MONOTONIC.
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 PlayedSound::PlayedSound(double sampleRate, MonotonicClock clock)
     : sampleRate_(sampleRate),
       clock_(clock),

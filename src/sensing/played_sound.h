@@ -8,6 +8,7 @@
 #include <span>
 
 #include "sensing/high_pass_filter.h"
+#include "support/monotonic_time.h"
 
 namespace thwacko {
 
@@ -29,9 +30,6 @@ class PlayedSound {
   using MonotonicClock = std::int64_t (*)() noexcept;
   static constexpr std::size_t kBlockFrames = 64;
   static constexpr std::size_t kBlocks = 1024;
-
-  // The machine's CLOCK_MONOTONIC, in ns.
-  static std::int64_t monotonicNs() noexcept;
 
   explicit PlayedSound(double sampleRate, MonotonicClock clock = monotonicNs);
 

@@ -191,7 +191,7 @@ TEST_F(SoundEngineTest, WhatItPlaysIsReadOnAnotherThreadWhileItRenders) {
   PlayedSound played(kSampleRate);
   SoundEngine engine(output, prefs, log, &played);
   engine.play(DrumSound::hatClosed, 1.0f);
-  const std::int64_t now = PlayedSound::monotonicNs();
+  const std::int64_t now = monotonicNs();
   const auto loudest = [&] { return played.loudest(now - 1'000'000'000, now + 1'000'000'000); };
   std::thread capture([&] {
     for (int i = 0; i < 1000; ++i) EXPECT_LE(loudest(), 1.0f);

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "common/wait_until.h"
-#include "platform/monotonic_time.h"
 #include "platform/pulseaudio_capture.h"
 #include "platform/qt_main_queue.h"
 #include "platform/rtaudio_capture.h"
+#include "support/monotonic_time.h"
 #include "testing/allocation_watch.h"
 #include "testing/jack_server.h"
 #include "testing/pulseaudio_daemon.h"
