@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "build_info.h"
+#include "output/drum_synth.h"
 #include "platform/dbus_notifications.h"
 #include "platform/desktop_audio.h"
 #include "platform/desktop_microphone.h"
@@ -15,6 +16,8 @@
 #include "platform/qt_main_queue.h"
 #include "platform/rtmidi_service.h"
 #include "platform/system_log.h"
+#include "sensing/echo_gate.h"
+#include "sensing/played_sound.h"
 #include "ui/app_wiring.h"
 
 int main(int argc, char** argv) {
@@ -44,9 +47,12 @@ int main(int argc, char** argv) {
   // The back ends' own main-thread work (a lost audio server, retries) runs on the Qt event loop.
   QtMainQueue backEndQueue;
   DesktopAudio audio(backEndQueue, systemLog);
-  // The other tap source, open only while it is the chosen one and listening is on.
+  // The other tap source, open only while it is the chosen one and listening is on. What the
+  // engine plays is recorded so that its echo in the microphone is not taken for a knock.
   SystemClock clock;
-  DesktopMicrophone microphone(backEndQueue, clock);
+  PlayedSound played(kSampleRate);
+  EchoGate echoGate(played);
+  DesktopMicrophone microphone(backEndQueue, clock, &echoGate);
   RtMidiService midi;
   QtHttpClient http;
   DBusNotifications userNotifications;
@@ -60,7 +66,8 @@ int main(int argc, char** argv) {
                     http,
                     userNotifications,
                     {build_info::version, build_info::feedURL, build_info::homePage},
-                    &microphone.microphone()});
+                    &microphone.microphone(),
+                    &played});
   wiring.buildTray(
       {build_info::feedbackAddress, build_info::version, QSysInfo::prettyProductName().toStdString()}, true);
   wiring.shell().launch();

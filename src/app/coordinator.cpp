@@ -16,7 +16,7 @@ Coordinator::Coordinator(CoordinatorServices services)
       detector_(services.preferences, services.mainQueue, services.clock, services.console, tapSensor_),
       modeStore_(services.preferences),
       palmCalibration_(services.preferences),
-      soundEngine_(services.audio, services.preferences, services.systemLog),
+      soundEngine_(services.audio, services.preferences, services.systemLog, services.played),
       midiOutput_(services.midi, services.preferences, services.mainQueue, services.systemLog),
       log_(services.clock),
       rawAppearance_(storedAppearance()) {

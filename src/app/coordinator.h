@@ -37,6 +37,7 @@ struct CoordinatorServices {
   MIDIService& midi;
   NotificationCenter& notifications;
   Microphone* microphone = nullptr;  // none: choosing the microphone finds none
+  PlayedSound* played = nullptr;     // where the engine records what it plays, for the echo gate
 };
 
 // The panel's two screens.

@@ -6,7 +6,7 @@ AppWiring::AppWiring(AppBackEnds backEnds)
     : backEnds_(backEnds),
       coordinator_(CoordinatorServices{backEnds.preferences, mainQueue_, clock_, backEnds.console,
                                        backEnds.systemLog, backEnds.accelerometer, backEnds.audio,
-                                       backEnds.midi, notifications_, backEnds.microphone}),
+                                       backEnds.midi, notifications_, backEnds.microphone, backEnds.played}),
       updateChecker_(backEnds.updates, backEnds.http, backEnds.userNotifications, backEnds.preferences,
                      mainQueue_),
       models_(coordinator_, mainQueue_, clock_, palette_, backEnds.preferences, notifications_,

@@ -31,6 +31,7 @@ struct AppBackEnds {
   UserNotifications& userNotifications;
   UpdateChecker::Config updates;
   Microphone* microphone = nullptr;  // none: choosing the microphone finds none
+  PlayedSound* played = nullptr;     // where the engine records what it plays, for the echo gate
 };
 
 // The application's long-lived objects, each built once over the back ends handed in: the core,

@@ -49,7 +49,7 @@ class CoordinatorTest : public ::testing::Test {
  protected:
   Coordinator& make(Accelerometer& sensor) {
     return coordinator.emplace(CoordinatorServices{preferences, time, time, console, systemLog, sensor, audio,
-                                                   midi, notifications, microphone});
+                                                   midi, notifications, microphone, &played});
   }
   Coordinator& make() { return make(sensor.emplace(recording, time, time)); }
 
@@ -72,6 +72,7 @@ class CoordinatorTest : public ::testing::Test {
   FakeMIDIService midi{time};
   NotificationCenter notifications;
   Microphone* microphone = nullptr;
+  PlayedSound played{kSampleRate};
   std::optional<Coordinator> coordinator;
 };
 
@@ -97,6 +98,8 @@ TEST_F(CoordinatorTest, ATapPlaysCountsLogsAndHighlights) {
   preferences.writeInteger(Coordinator::kTotalTapCountKey, 41);
   c.processTap(tap(0.0525));
   EXPECT_FLOAT_EQ(firstSample(), 0.4f * 0.55f * 0.55f);
+  audio.pull(512);  // and recorded for the microphone's echo gate
+  EXPECT_GT(played.loudest(monotonicNs() - 1'000'000'000, monotonicNs() + 1'000'000'000), 0.0f);
   EXPECT_EQ(preferences.readInteger(Coordinator::kTotalTapCountKey), 42);
   EXPECT_EQ(logMessages(), std::vector<std::string>{"Cowbell \u00B7 0.052g \u00B7 vel 55%"});
   EXPECT_EQ(c.log().entries().back().type, EntryType::actionTriggered);
