@@ -15,6 +15,10 @@ constexpr float kFloorMinimum = 1e-10f;  // -100 dB: digital silence still has a
 constexpr double kWarmUpSeconds = 0.02;
 constexpr float kOnsetOverFloor = 31.6227766f;  // 15 dB, as a ratio of mean squares
 constexpr double kPeakWindowSeconds = 0.005;
+// A sound that did not count (an echo of thwacko's own drum, a sound below the caller's
+// threshold) must not hide a knock on top of it: while the envelope stays up, a rise to 6 dB
+// over that sound's peak starts an onset as a rising edge would.
+constexpr float kRearmOverRefused = 4;  // 6 dB, as a ratio of mean squares
 constexpr double kDebounceSeconds = 0.1;
 // The side cues compare the channels from 1 ms before the crossing to 2 ms after it (the knock's
 // first wave front, before the room answers), over arrival differences of up to 0.5 ms.
@@ -62,6 +66,7 @@ void OnsetDetector::reset() noexcept {
   floor_ = kFloorMinimum;
   wasAbove_ = pending_ = anyCounted_ = false;
   start_ = counted_ = 0;
+  rearm_ = kNever;
   peak_ = 0;
 }
 
@@ -101,13 +106,18 @@ void OnsetDetector::process(std::span<const float> interleaved, Sink& sink) noex
         if (sink.onset(finish())) {
           anyCounted_ = true;
           counted_ = start_;
+        } else {
+          rearm_ = peak_ * kRearmOverRefused;
         }
       }
     }
-    if (!pending_ && above && !wasAbove_ && (!anyCounted_ || frame_ - counted_ >= debounce_)) {
+    if (!above) rearm_ = kNever;
+    if (!pending_ && above && (!wasAbove_ || envelope_ > rearm_) &&
+        (!anyCounted_ || frame_ - counted_ >= debounce_)) {
       pending_ = true;
       start_ = frame_;
       peak_ = envelope_;
+      rearm_ = kNever;
     }
     wasAbove_ = above;
   }

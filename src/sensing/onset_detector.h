@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -28,7 +29,9 @@ struct Onset {
 // smoothed into a 1 ms envelope, and an onset starts where the envelope rises above the
 // threshold level and 15 dB above an adaptive noise floor, at least 0.1 s after the previous
 // onset that counted started. Its level is the envelope's peak over the next 5 ms, after which
-// it is reported.
+// it is reported. After an onset that did not count, a rise to 6 dB over its peak starts an
+// onset even while the envelope has not fallen back, so that a knock on top of thwacko's own
+// sound is heard.
 // The floor follows the envelope up by at most 100 dB/s and down within about 0.1 s: it keeps
 // up with room noise and with the syllables of speech, but not with a knock's sub-millisecond
 // rise.
@@ -94,6 +97,10 @@ class OnsetDetector {
   std::uint64_t start_ = 0;    // the crossing of the pending or the last onset
   std::uint64_t counted_ = 0;  // the crossing of the last onset that counted
   float peak_ = 0;           // mean square
+  // While the envelope stays above since a sound that did not count: the level (mean square)
+  // whose crossing starts an onset all the same.
+  static constexpr float kNever = std::numeric_limits<float>::infinity();
+  float rearm_ = kNever;
 };
 
 }  // namespace thwacko
