@@ -13,7 +13,9 @@ namespace thwacko {
 // onset is the coupling (microphone level over played level) times the loudest level played
 // from 60 ms before the onset to 10 ms after it: the reported output and capture delays may be
 // off by a period or two, a laptop's server may not report its delay at all, and an echo's
-// crossing may come late on a slow attack. An onset counts when it is more than 6 dB above the
+// crossing may come late on a slow attack. The window widens on both sides by as much as the
+// onset is judged later than usual (20 ms after it was heard): a capture thread held up by a
+// stalled graph stamps its periods less surely. An onset counts when it is more than 6 dB above the
 // expected echo, or when nothing was played in that window.
 //
 // The coupling is learned from the onsets heard while a played sound started (its level in the

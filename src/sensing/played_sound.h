@@ -37,6 +37,8 @@ class PlayedSound {
   void setOutputLatency(double seconds) noexcept;
   // Audio thread: the mono mix it has just rendered, about to be played.
   void write(std::span<const float> mono) noexcept;
+  // Now on the clock the record's times are on.
+  std::int64_t now() const noexcept { return clock_(); }
   // Any thread but the writer's: the loudest level that reached the speakers between the two
   // times (CLOCK_MONOTONIC, ns); 0 when nothing did.
   float loudest(std::int64_t fromNs, std::int64_t toNs) const noexcept;

@@ -78,6 +78,11 @@ inline std::string wavFile(std::uint16_t subformat, std::uint16_t channels, std:
          "data" + little(static_cast<std::uint32_t>(data.size()), 4) + data;
 }
 
+// The same file with its RIFF size filled in, as players that are not streaming want it.
+inline std::string withRiffSize(std::string wav) {
+  return wav.replace(4, 4, little(static_cast<std::uint32_t>(wav.size() - 8), 4));
+}
+
 // The channels as interleaved 24-bit PCM.
 inline std::string pcm24(const std::vector<Channel>& channels) {
   std::string out;

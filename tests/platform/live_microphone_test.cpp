@@ -66,8 +66,7 @@ class LiveMicrophoneTest : public ::testing::Test {
     Channel left = silence(knocks.back().at + 0.3), right = left;
     for (const Knock& knock : knocks)
       addKnock(left, knock.at, knock.left), addKnock(right, knock.at + knock.rightLag, knock.right);
-    std::string wav = wavFile(1, 2, 24, pcm24({left, right}));
-    wav.replace(4, 4, little(static_cast<std::uint32_t>(wav.size() - 8), 4));
+    const std::string wav = withRiffSize(wavFile(1, 2, 24, pcm24({left, right})));
     QFile file(dir.filePath(QStringLiteral("knocks.wav")));
     if (!file.open(QIODevice::WriteOnly) || file.write(wav.data(), qint64(wav.size())) != qint64(wav.size()))
       return "cannot write the recording";
