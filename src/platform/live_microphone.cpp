@@ -76,7 +76,6 @@ class LiveMicrophoneDevice final : public AccelerometerDevice,
   }
 
   bool onset(const Onset& onset) noexcept override {
-    if (onset.level < thresholdLevel_->load(std::memory_order_relaxed)) return false;
     const double framesIn = static_cast<double>(onset.frame) - static_cast<double>(periodFirstFrame_);
     const std::int64_t onsetNs = periodFirstNs_ + std::llround(framesIn * 1e9 / detector_->sampleRate());
     if (gate_ && !gate_->accept(onset, onsetNs)) return false;
